@@ -1,0 +1,202 @@
+// Measures the conversion core side by side with a plain copy of the same text, in one run.
+// Prints "name: value" lines; ratios are medians over rounds.
+//
+//   hexjpg-bench [--rounds N] [--megabytes M]
+
+#include "hex_to_jpeg.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Follows the decoding as a progress bar does: about a thousand steps over the whole text.
+class BarLikeSink : public hexjpg::ProgressSink {
+public:
+    void started(qint64 n) override { m_step = std::max<qint64>(2, n / 1000); }
+    qint64 reached(qint64 position) override {
+        m_last = position;
+        return position + m_step;
+    }
+    qint64 last() const { return m_last; }
+
+private:
+    qint64 m_step = 2, m_last = 0;
+};
+
+QByteArray jpegLikeBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator random(20261208);
+    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    const char start[] = "\xff\xd8\xff\xe0\x00\x10JFIF";
+    std::memcpy(bytes.data(), start, sizeof start - 1);
+    bytes[size - 2] = char(0xff);
+    bytes[size - 1] = char(0xd9);
+    return bytes;
+}
+
+double nsecs(const std::function<void()> &work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed());
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+qint64 statusField(const char *name) {
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(name))
+            return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+void print(const char *name, double value, int decimals = 2) {
+    std::printf("%s: %.*f\n", name, decimals, value);
+    std::fflush(stdout);
+}
+
+// Whole processes on the same file: the console tool against `xxd -r -p`.
+void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds) {
+    const QString cli =
+        QDir(QCoreApplication::applicationDirPath()).filePath(u"../conversion/hexjpg-cli"_s);
+    const QString xxd = QStandardPaths::findExecutable(u"xxd"_s);
+    if (!QFile::exists(cli) || xxd.isEmpty()) {
+        std::printf("xxd/cli: skipped (needs xxd and hexjpg-cli)\n");
+        return;
+    }
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"dump.txt"_s);
+    QFile file(input);
+    file.open(QIODevice::WriteOnly);
+    file.write(dump.toUtf8());
+    file.close();
+
+    auto run = [](const QString &program, const QStringList &args, const QString &out) {
+        QProcess process;
+        if (!out.isEmpty()) process.setStandardOutputFile(out);
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, args);
+        process.waitForFinished(-1);
+    };
+    std::vector<double> cliTimes, xxdTimes, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const double c = nsecs([&] { run(cli, {u"--dir"_s, dir.path(), input}, {}); });
+        const double x = nsecs([&] {
+            run(xxd, {u"-r"_s, u"-p"_s, input}, dir.filePath(u"xxd.out"_s));
+        });
+        cliTimes.push_back(c);
+        xxdTimes.push_back(x);
+        ratios.push_back(x / c);
+    }
+    QFile a(dir.filePath(u"1.jpg"_s)), b(dir.filePath(u"xxd.out"_s));
+    a.open(QIODevice::ReadOnly);
+    b.open(QIODevice::ReadOnly);
+    const QByteArray fromCli = a.readAll();
+    std::printf("cli-output-matches-xxd: %s\n",
+                fromCli == b.readAll() && fromCli == expected ? "yes" : "NO");
+    print("cli-ms", median(cliTimes) / 1e6, 1);
+    print("xxd-ms", median(xxdTimes) / 1e6, 1);
+    print("xxd/cli", median(ratios));
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    auto option = [&](const QString &name, int fallback) {
+        const qsizetype i = args.indexOf(name);
+        return i >= 0 && i + 1 < args.size() ? args[i + 1].toInt() : fallback;
+    };
+    const int rounds = option(u"--rounds"_s, 9);
+    const qsizetype size = qsizetype(option(u"--megabytes"_s, 10)) << 20;
+
+    const QByteArray bytes = jpegLikeBytes(size);
+    const QString dump = QString::fromLatin1(bytes.toHex(' ').toUpper() + ' ');
+    print("text-chars", double(dump.size()), 0);
+
+    const qint64 n = hexjpg::workingLength(dump);
+    QTemporaryDir folder;
+
+    // Peak memory of one conversion beyond what the process held before it (Linux only),
+    // measured first, while the allocator has no freed blocks of that size at hand.
+    QFile clearRefs(u"/proc/self/clear_refs"_s);
+    if (clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1) {
+        clearRefs.close();
+        const qint64 before = statusField("VmRSS:");
+        hexjpg::convertHexDump(dump, folder.path());
+        const qint64 extra = statusField("VmHWM:") - before;
+        print("convert-extra-memory-mib", double(extra) / (1 << 20));
+        print("extra-memory/output-bytes", double(extra) / double(hexjpg::decodedSize(n)));
+    }
+
+    std::vector<char16_t> copy(std::size_t(dump.size()));
+    std::vector<std::uint8_t> out(std::size_t(hexjpg::decodedSize(n)));
+
+    std::vector<double> copyNs, decodeNs, progressNs, referenceNs, convertNs;
+    std::vector<double> decodeCopy, progressCost, convertDecode, referenceDecode;
+    bool same = true;
+    for (int round = 0; round < rounds; ++round) {
+        const double c =
+            nsecs([&] { std::memcpy(copy.data(), dump.utf16(), copy.size() * sizeof(char16_t)); });
+        const double plain = nsecs([&] {
+            hexjpg::workingLength(dump);
+            hexjpg::decodeHex(dump, out);
+        });
+        BarLikeSink sink;
+        const double withProgress = nsecs([&] {
+            sink.started(hexjpg::workingLength(dump)); // as the conversion does
+            hexjpg::decodeHex(dump, out, &sink);
+        });
+        const double convert = nsecs([&] { hexjpg::convertHexDump(dump, folder.path(), &sink); });
+        const double reference =
+            round < 3 ? nsecs([&] { same = same && hexjpg::decodeHexReference(dump) == bytes; })
+                      : 0;
+        same = same && std::memcmp(out.data(), bytes.constData(), out.size()) == 0 &&
+               sink.last() == n - 1 + n % 2;
+        copyNs.push_back(c);
+        decodeNs.push_back(plain);
+        progressNs.push_back(withProgress);
+        convertNs.push_back(convert);
+        decodeCopy.push_back(withProgress / c);
+        progressCost.push_back((withProgress - plain) / plain);
+        convertDecode.push_back(convert / withProgress);
+        if (reference > 0) {
+            referenceNs.push_back(reference);
+            referenceDecode.push_back(reference / withProgress);
+        }
+    }
+    std::printf("decoded-bytes-correct: %s\n", same ? "yes" : "NO");
+    print("copy-ms", median(copyNs) / 1e6);
+    print("decode-ms", median(decodeNs) / 1e6);
+    print("decode-with-progress-ms", median(progressNs) / 1e6);
+    print("convert-with-file-ms", median(convertNs) / 1e6);
+    print("reference-decode-ms", median(referenceNs) / 1e6);
+    print("decode/copy", median(decodeCopy));
+    print("progress-cost/decode", median(progressCost), 3);
+    print("convert/decode", median(convertDecode));
+    print("reference/decode", median(referenceDecode));
+
+    compareWithXxd(dump, bytes, std::max(3, rounds / 2));
+    return same ? 0 : 1;
+}

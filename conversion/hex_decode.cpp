@@ -1,0 +1,375 @@
+#include "hex_decode.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define HEXJPG_X86_SIMD 1
+#include <immintrin.h>
+#endif
+
+namespace hexjpg {
+
+// ---------------------------------------------------------------------------------------------
+// Reference
+
+qint64 workingLengthReference(QStringView text) {
+    qint64 n = 0;
+    for (QChar c : text)
+        if (!isSeparator(c.unicode())) ++n;
+    return n;
+}
+
+QByteArray decodeHexReference(QStringView text, ProgressSink *progress) {
+    const qint64 pairs = decodedSize(workingLengthReference(text));
+    QByteArray out(pairs, '\0');
+    qint64 j = 0;    // pairs stored
+    qint64 want = 1; // next position the sink asked for
+    int first = -2;  // digit value of the pending first character, -2 when none is pending
+    for (QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (isSeparator(c)) continue;
+        if (first == -2) {
+            const qint64 position = 2 * j + 1;
+            if (progress && (position >= want || j == pairs - 1))
+                want = progress->reached(position);
+            first = hexDigitValue(c);
+        } else {
+            out[j++] = char(pairValue(first, hexDigitValue(c)));
+            first = -2;
+        }
+    }
+    if (first != -2) out[j++] = char(pairValue(first, -1));
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fast
+//
+// The text is taken in chunks. Each chunk is compacted into a small buffer of ASCII bytes (white
+// space dropped, every character outside ASCII that is not white space turned into a non-digit),
+// and the buffer's pairs are then decoded sixteen at a time. Both stages work on blocks of
+// sixteen characters with SSSE3 where the processor has it; a block holding a character outside
+// ASCII takes the scalar road.
+
+namespace {
+
+constexpr std::size_t kChunk = 4096; // characters compacted per round
+constexpr std::uint8_t kNotDigit = 'G';
+
+inline bool isAsciiSeparator(unsigned c) {
+    return c == ' ' || (c - 9u) < 5u;
+}
+
+// Code units: char16_t for UTF-16, unsigned char for Latin-1.
+template <typename Unit>
+std::size_t compactScalar(const Unit *src, std::size_t count, std::uint8_t *dst) {
+    std::uint8_t *const start = dst;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char16_t c = src[i];
+        if (c < 0x80) {
+            if (!isAsciiSeparator(c)) *dst++ = std::uint8_t(c);
+        } else if (!isSeparator(c)) {
+            *dst++ = kNotDigit;
+        }
+    }
+    return std::size_t(dst - start);
+}
+
+template <typename Unit> std::size_t countScalar(const Unit *src, std::size_t count) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        n += !(src[i] < 0x80 ? isAsciiSeparator(src[i]) : isSeparator(src[i]));
+    return n;
+}
+
+inline int asciiDigit(std::uint8_t c) {
+    return hexDigitValue(char16_t(c));
+}
+
+void decodePairsScalar(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst) {
+    for (std::size_t i = 0; i < pairs; ++i)
+        dst[i] = pairValue(asciiDigit(src[2 * i]), asciiDigit(src[2 * i + 1]));
+}
+
+template <typename Unit>
+using CompactFn = std::size_t (*)(const Unit *, std::size_t, std::uint8_t *);
+template <typename Unit> using CountFn = std::size_t (*)(const Unit *, std::size_t);
+using DecodeFn = void (*)(const std::uint8_t *, std::size_t, std::uint8_t *);
+
+struct Kernels {
+    CompactFn<char16_t> compact16 = compactScalar<char16_t>;
+    CompactFn<unsigned char> compact8 = compactScalar<unsigned char>;
+    CountFn<char16_t> count16 = countScalar<char16_t>;
+    CountFn<unsigned char> count8 = countScalar<unsigned char>;
+    DecodeFn decode = decodePairsScalar;
+
+    auto compact(const char16_t *) const { return compact16; }
+    auto compact(const unsigned char *) const { return compact8; }
+    auto count(const char16_t *) const { return count16; }
+    auto count(const unsigned char *) const { return count8; }
+};
+
+#ifdef HEXJPG_X86_SIMD
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("ssse3,popcnt"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("ssse3,popcnt")
+#endif
+
+// Shuffle that moves the bytes whose bit is set in an 8-bit mask to the front.
+struct CompressTable {
+    alignas(16) std::uint8_t index[256][8];
+};
+
+constexpr CompressTable makeCompressTable() {
+    CompressTable t{};
+    for (int mask = 0; mask < 256; ++mask) {
+        int k = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            if (mask & (1 << bit)) t.index[mask][k++] = std::uint8_t(bit);
+        while (k < 8)
+            t.index[mask][k++] = 0x80;
+    }
+    return t;
+}
+
+constexpr CompressTable kCompress = makeCompressTable();
+
+// Sixteen characters as bytes; false when one of them lies outside ASCII.
+inline bool loadAscii16(const unsigned char *src, __m128i &bytes) {
+    bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    return _mm_movemask_epi8(bytes) == 0;
+}
+
+inline bool loadAscii16(const char16_t *src, __m128i &bytes) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 8));
+    const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(short(0xff80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xffff) return false;
+    bytes = _mm_packus_epi16(a, b);
+    return true;
+}
+
+// Bit i set where byte i is white space (blank, or TAB to CR).
+inline unsigned separatorMask(__m128i bytes) {
+    const __m128i blank = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
+    const __m128i fromTab = _mm_sub_epi8(bytes, _mm_set1_epi8(9));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(fromTab, _mm_set1_epi8(4)), fromTab);
+    return unsigned(_mm_movemask_epi8(_mm_or_si128(blank, control)));
+}
+
+template <typename Unit>
+std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst) {
+    std::uint8_t *const start = dst;
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i bytes;
+        if (!loadAscii16(src + i, bytes)) {
+            dst += compactScalar(src + i, 16, dst);
+            continue;
+        }
+        const unsigned keep = ~separatorMask(bytes) & 0xffff;
+        if (keep == 0xffff) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), bytes);
+            dst += 16;
+        } else if (keep != 0) {
+            const unsigned lo = keep & 0xff, hi = keep >> 8;
+            const __m128i shuffle = _mm_unpacklo_epi64(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[lo])),
+                _mm_add_epi8(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[hi])),
+                    _mm_set1_epi8(8)));
+            const __m128i packed = _mm_shuffle_epi8(bytes, shuffle);
+            const unsigned loCount = unsigned(__builtin_popcount(lo));
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), packed);
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + loCount),
+                             _mm_unpackhi_epi64(packed, packed));
+            dst += loCount + unsigned(__builtin_popcount(hi));
+        }
+    }
+    dst += compactScalar(src + i, count - i, dst);
+    return std::size_t(dst - start);
+}
+
+template <typename Unit> std::size_t countSsse3(const Unit *src, std::size_t count) {
+    std::size_t n = 0, i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i bytes;
+        if (loadAscii16(src + i, bytes))
+            n += 16 - unsigned(__builtin_popcount(separatorMask(bytes)));
+        else
+            n += countScalar(src + i, 16);
+    }
+    return n + countScalar(src + i, count - i);
+}
+
+// Sixteen bytes of pairs to eight values, each in the low byte of a 16-bit lane.
+inline __m128i decode8Pairs(__m128i chars) {
+    const __m128i digit = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
+    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
+    const __m128i letter =
+        _mm_sub_epi8(_mm_or_si128(chars, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+    const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
+    const __m128i value =
+        _mm_or_si128(_mm_and_si128(isDigit, digit),
+                     _mm_and_si128(isLetter, _mm_add_epi8(letter, _mm_set1_epi8(10))));
+    const __m128i valid = _mm_or_si128(isDigit, isLetter);
+
+    // Even bytes hold the first character of each pair, odd bytes the second.
+    const __m128i hi = _mm_and_si128(value, _mm_set1_epi16(0x00ff));
+    const __m128i lo = _mm_srli_epi16(value, 8);
+    const __m128i hiValid = _mm_srai_epi16(_mm_slli_epi16(valid, 8), 8);
+    const __m128i loValid = _mm_srai_epi16(valid, 8);
+    const __m128i both = _mm_or_si128(_mm_slli_epi16(hi, 4), lo);
+    const __m128i pair = _mm_or_si128(_mm_and_si128(loValid, both), _mm_andnot_si128(loValid, hi));
+    return _mm_and_si128(pair, hiValid);
+}
+
+void decodePairsSsse3(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst) {
+    std::size_t i = 0;
+    for (; i + 16 <= pairs; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 2 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 2 * i + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i),
+                         _mm_packus_epi16(decode8Pairs(a), decode8Pairs(b)));
+    }
+    decodePairsScalar(src + 2 * i, pairs - i, dst + i);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+Kernels selectKernels() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt"))
+        return {compactSsse3<char16_t>, compactSsse3<unsigned char>, countSsse3<char16_t>,
+                countSsse3<unsigned char>, decodePairsSsse3};
+    return {};
+}
+
+#else
+
+Kernels selectKernels() {
+    return {};
+}
+
+#endif
+
+const Kernels &kernels() {
+    static const Kernels k = selectKernels();
+    return k;
+}
+
+// Stores decoded pairs and tells the sink of the positions it asked for.
+class PairWriter {
+public:
+    PairWriter(std::span<std::uint8_t> out, ProgressSink *progress, DecodeFn decode)
+        : m_out(out)
+        , m_progress(progress)
+        , m_decode(decode)
+        , m_nextReport(progress && !out.empty() ? 0 : kNever) {}
+
+    void write(const std::uint8_t *src, std::size_t pairs) {
+        pairs = std::min(pairs, m_out.size() - m_written);
+        while (pairs > 0) {
+            if (m_written == m_nextReport) report();
+            const std::size_t run = std::min(pairs, m_nextReport - m_written);
+            m_decode(src, run, m_out.data() + m_written);
+            src += 2 * run;
+            m_written += run;
+            pairs -= run;
+        }
+    }
+
+    void writeLast(std::uint8_t c) {
+        if (m_written >= m_out.size()) return;
+        if (m_written == m_nextReport) report();
+        m_out[m_written++] = pairValue(asciiDigit(c), -1);
+    }
+
+    std::size_t written() const { return m_written; }
+
+private:
+    static constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
+
+    void report() {
+        const std::size_t last = m_out.size() - 1;
+        const qint64 want = m_progress->reached(qint64(2 * m_written + 1));
+        if (m_written == last) {
+            m_nextReport = kNever;
+            return;
+        }
+        // The first pair starting at or after position want.
+        const std::size_t index = want > 0 ? std::size_t(want / 2) : 0;
+        m_nextReport = std::clamp(index, m_written + 1, last);
+    }
+
+    std::span<std::uint8_t> m_out;
+    ProgressSink *m_progress;
+    DecodeFn m_decode;
+    std::size_t m_written = 0;
+    std::size_t m_nextReport;
+};
+
+template <typename Unit> qint64 countWorking(const Unit *src, std::size_t length) {
+    return qint64(kernels().count(src)(src, length));
+}
+
+template <typename Unit>
+qint64 decodeUnits(const Unit *src, std::size_t length, std::span<std::uint8_t> out,
+                   ProgressSink *progress) {
+    const Kernels &k = kernels();
+    const auto compact = k.compact(src);
+    PairWriter writer(out, progress, k.decode);
+    // Room for one carried character, a chunk, and the compactor's 8-byte stores past its end.
+    alignas(16) std::uint8_t buffer[kChunk + 32];
+    std::size_t have = 0;
+    for (std::size_t i = 0; i < length; i += kChunk) {
+        have += compact(src + i, std::min(kChunk, length - i), buffer + have);
+        writer.write(buffer, have / 2);
+        if (have % 2) buffer[0] = buffer[have - 1];
+        have %= 2;
+    }
+    if (have) writer.writeLast(buffer[0]);
+    return qint64(writer.written());
+}
+
+const unsigned char *units(QLatin1StringView text) {
+    return reinterpret_cast<const unsigned char *>(text.data());
+}
+
+} // namespace
+
+qint64 workingLength(QStringView text) noexcept {
+    return countWorking(text.utf16(), std::size_t(text.size()));
+}
+
+qint64 workingLength(QLatin1StringView text) noexcept {
+    return countWorking(units(text), std::size_t(text.size()));
+}
+
+qint64 decodeHex(QStringView text, std::span<std::uint8_t> out, ProgressSink *progress) {
+    return decodeUnits(text.utf16(), std::size_t(text.size()), out, progress);
+}
+
+qint64 decodeHex(QLatin1StringView text, std::span<std::uint8_t> out, ProgressSink *progress) {
+    return decodeUnits(units(text), std::size_t(text.size()), out, progress);
+}
+
+QByteArray decodeHex(QStringView text, ProgressSink *progress) {
+    QByteArray out(decodedSize(workingLength(text)), Qt::Uninitialized);
+    const qint64 stored = decodeHex(
+        text, {reinterpret_cast<std::uint8_t *>(out.data()), std::size_t(out.size())}, progress);
+    out.truncate(stored);
+    return out;
+}
+
+} // namespace hexjpg

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds the project in build/ (or $BUILD_DIR), installing what it needs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh build-essential cmake qt6-base-dev libgl-dev fonts-arphic-uming
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --parallel "$(nproc)"

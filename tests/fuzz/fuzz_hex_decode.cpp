@@ -1,0 +1,60 @@
+// Feeds the fast decoder arbitrary text and compares it with the reference, byte for byte and
+// position for position.
+
+#include "hex_decode.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class Sink : public hexjpg::ProgressSink {
+public:
+    explicit Sink(unsigned step)
+        : m_step(step) {}
+    qint64 reached(qint64 position) override {
+        positions.push_back(position);
+        return position + m_step;
+    }
+    std::vector<qint64> positions;
+
+private:
+    unsigned m_step;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    if (size < 2) return 0;
+    // The first byte picks how the rest becomes text: raw UTF-16 code units, or bytes mapped
+    // onto the characters a dump is made of (so that long runs of real pairs occur).
+    const std::uint8_t mode = data[0];
+    ++data, --size;
+    std::u16string text;
+    if (mode & 1) {
+        text.resize(size / 2);
+        std::memcpy(text.data(), data, text.size() * 2);
+    } else {
+        static const char16_t alphabet[] =
+            u"0123456789ABCDEFabcdef  \r\n\t G\u3000\uff26\u00a0\u2028";
+        for (std::size_t i = 0; i < size; ++i)
+            text += alphabet[data[i] % (std::size(alphabet) - 1)];
+    }
+    const QStringView view(text.data(), qsizetype(text.size()));
+
+    Sink referenceSink(mode >> 1), fastSink(mode >> 1);
+    const QByteArray expected = hexjpg::decodeHexReference(view, &referenceSink);
+    if (hexjpg::workingLength(view) != hexjpg::workingLengthReference(view)) std::abort();
+    const QByteArray actual = hexjpg::decodeHex(view, &fastSink);
+    if (actual != expected || fastSink.positions != referenceSink.positions) std::abort();
+
+    // The raw bytes as Latin-1 text.
+    const QLatin1StringView latin1(reinterpret_cast<const char *>(data), qsizetype(size));
+    QByteArray fromLatin1(hexjpg::decodedSize(hexjpg::workingLength(latin1)), '\0');
+    fromLatin1.truncate(
+        hexjpg::decodeHex(latin1, {reinterpret_cast<std::uint8_t *>(fromLatin1.data()),
+                                   std::size_t(fromLatin1.size())}));
+    if (fromLatin1 != hexjpg::decodeHexReference(QString(latin1))) std::abort();
+    return 0;
+}
