@@ -28,7 +28,8 @@ namespace {
 class BarLikeSink : public hexjpg::ProgressSink {
 public:
     void started(qint64 n) override { m_step = std::max<qint64>(2, n / 1000); }
-    qint64 reached(qint64 position) override {
+    qint64 reached(qint64 position) override
+    {
         m_last = position;
         return position + m_step;
     }
@@ -38,7 +39,8 @@ private:
     qint64 m_step = 2, m_last = 0;
 };
 
-QByteArray jpegLikeBytes(qsizetype size) {
+QByteArray jpegLikeBytes(qsizetype size)
+{
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator random(20261208);
     random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
@@ -49,34 +51,40 @@ QByteArray jpegLikeBytes(qsizetype size) {
     return bytes;
 }
 
-double nsecs(const std::function<void()> &work) {
+double nsecs(const std::function<void()> &work)
+{
     QElapsedTimer timer;
     timer.start();
     work();
     return double(timer.nsecsElapsed());
 }
 
-double median(std::vector<double> values) {
+double median(std::vector<double> values)
+{
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-qint64 statusField(const char *name) {
+qint64 statusField(const char *name)
+{
     QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly)) return -1;
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
     for (const QByteArray &line : status.readAll().split('\n'))
         if (line.startsWith(name))
             return line.mid(qstrlen(name)).trimmed().split(' ').value(0).toLongLong() * 1024;
     return -1;
 }
 
-void print(const char *name, double value, int decimals = 2) {
+void print(const char *name, double value, int decimals = 2)
+{
     std::printf("%s: %.*f\n", name, decimals, value);
     std::fflush(stdout);
 }
 
 // Whole processes on the same file: the console tool against `xxd -r -p`.
-void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds) {
+void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds)
+{
     const QString cli =
         QDir(QCoreApplication::applicationDirPath()).filePath(u"../conversion/hexjpg-cli"_s);
     const QString xxd = QStandardPaths::findExecutable(u"xxd"_s);
@@ -93,7 +101,8 @@ void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds)
 
     auto run = [](const QString &program, const QStringList &args, const QString &out) {
         QProcess process;
-        if (!out.isEmpty()) process.setStandardOutputFile(out);
+        if (!out.isEmpty())
+            process.setStandardOutputFile(out);
         process.setStandardErrorFile(QProcess::nullDevice());
         process.start(program, args);
         process.waitForFinished(-1);
@@ -121,7 +130,8 @@ void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds)
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto option = [&](const QString &name, int fallback) {
@@ -196,6 +206,24 @@ int main(int argc, char *argv[]) {
     print("progress-cost/decode", median(progressCost), 3);
     print("convert/decode", median(convertDecode));
     print("reference/decode", median(referenceDecode));
+
+    // Each vector kernel on its own, against the same copy.
+    for (hexjpg::DecoderKernel kernel : hexjpg::availableDecoderKernels()) {
+        hexjpg::useDecoderKernel(kernel);
+        std::vector<double> ratios;
+        for (int round = 0; round < std::max(3, rounds / 3); ++round) {
+            const double c = nsecs(
+                [&] { std::memcpy(copy.data(), dump.utf16(), copy.size() * sizeof(char16_t)); });
+            ratios.push_back(nsecs([&] {
+                                 hexjpg::workingLength(dump);
+                                 hexjpg::decodeHex(dump, out);
+                             }) /
+                             c);
+        }
+        const char *names[] = {"decode/copy[scalar]", "decode/copy[ssse3]", "decode/copy[avx2]"};
+        print(names[int(kernel)], median(ratios));
+    }
+    hexjpg::useDecoderKernel(hexjpg::availableDecoderKernels().back());
 
     compareWithXxd(dump, bytes, std::max(3, rounds / 2));
     return same ? 0 : 1;

@@ -18,7 +18,8 @@ namespace {
 
 enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3 };
 
-void say(const QString &text) {
+void say(const QString &text)
+{
     const QByteArray utf8 = (text + u'\n').toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stderr);
 }
@@ -50,7 +51,8 @@ struct Options {
 };
 
 // Returns -1 when the command line is good, else the exit status to end with.
-int parse(const QStringList &args, Options &options) {
+int parse(const QStringList &args, Options &options)
+{
     bool haveInput = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString &arg = args[i];
@@ -71,14 +73,16 @@ int parse(const QStringList &args, Options &options) {
             return BadInput;
         }
     }
-    if (options.folder.isEmpty()) options.folder = QCoreApplication::applicationDirPath();
+    if (options.folder.isEmpty())
+        options.folder = QCoreApplication::applicationDirPath();
     return -1;
 }
 
 // The input's bytes: a regular file mapped into memory, anything else read whole.
 class Input {
 public:
-    bool open(const QString &name) {
+    bool open(const QString &name)
+    {
         const bool fromStdin = name.isEmpty() || name == u"-";
         const bool opened = fromStdin
                                 ? m_file.open(stdin, QIODevice::ReadOnly)
@@ -108,7 +112,8 @@ private:
     QByteArrayView m_bytes;
 };
 
-bool isAscii(QByteArrayView bytes) {
+bool isAscii(QByteArrayView bytes)
+{
     // Eight bytes at a time: the input can be tens of megabytes.
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
@@ -125,15 +130,18 @@ bool isAscii(QByteArrayView bytes) {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QCoreApplication app(argc, argv);
     // The image plug-ins' own warnings would only repeat "照片不正确！" in English.
     QLoggingCategory::setFilterRules(u"qt.gui.imageio*=false"_s);
     Options options;
-    if (const int status = parse(app.arguments(), options); status >= 0) return status;
+    if (const int status = parse(app.arguments(), options); status >= 0)
+        return status;
 
     Input input;
-    if (!input.open(options.input)) return BadInput;
+    if (!input.open(options.input))
+        return BadInput;
     QByteArrayView bytes = input.bytes();
     if (bytes.startsWith("\xef\xbb\xbf")) // UTF-8 byte-order mark
         bytes = bytes.sliced(3);

@@ -15,14 +15,17 @@ namespace hexjpg {
 // ---------------------------------------------------------------------------------------------
 // Reference
 
-qint64 workingLengthReference(QStringView text) {
+qint64 workingLengthReference(QStringView text)
+{
     qint64 n = 0;
     for (QChar c : text)
-        if (!isSeparator(c.unicode())) ++n;
+        if (!isSeparator(c.unicode()))
+            ++n;
     return n;
 }
 
-QByteArray decodeHexReference(QStringView text, ProgressSink *progress) {
+QByteArray decodeHexReference(QStringView text, ProgressSink *progress)
+{
     const qint64 pairs = decodedSize(workingLengthReference(text));
     QByteArray out(pairs, '\0');
     qint64 j = 0;    // pairs stored
@@ -30,7 +33,8 @@ QByteArray decodeHexReference(QStringView text, ProgressSink *progress) {
     int first = -2;  // digit value of the pending first character, -2 when none is pending
     for (QChar qc : text) {
         const char16_t c = qc.unicode();
-        if (isSeparator(c)) continue;
+        if (isSeparator(c))
+            continue;
         if (first == -2) {
             const qint64 position = 2 * j + 1;
             if (progress && (position >= want || j == pairs - 1))
@@ -41,7 +45,8 @@ QByteArray decodeHexReference(QStringView text, ProgressSink *progress) {
             first = -2;
         }
     }
-    if (first != -2) out[j++] = char(pairValue(first, -1));
+    if (first != -2)
+        out[j++] = char(pairValue(first, -1));
     return out;
 }
 
@@ -59,18 +64,21 @@ namespace {
 constexpr std::size_t kChunk = 4096; // characters compacted per round
 constexpr std::uint8_t kNotDigit = 'G';
 
-inline bool isAsciiSeparator(unsigned c) {
+inline bool isAsciiSeparator(unsigned c)
+{
     return c == ' ' || (c - 9u) < 5u;
 }
 
 // Code units: char16_t for UTF-16, unsigned char for Latin-1.
 template <typename Unit>
-std::size_t compactScalar(const Unit *src, std::size_t count, std::uint8_t *dst) {
+std::size_t compactScalar(const Unit *src, std::size_t count, std::uint8_t *dst)
+{
     std::uint8_t *const start = dst;
     for (std::size_t i = 0; i < count; ++i) {
         const char16_t c = src[i];
         if (c < 0x80) {
-            if (!isAsciiSeparator(c)) *dst++ = std::uint8_t(c);
+            if (!isAsciiSeparator(c))
+                *dst++ = std::uint8_t(c);
         } else if (!isSeparator(c)) {
             *dst++ = kNotDigit;
         }
@@ -78,18 +86,21 @@ std::size_t compactScalar(const Unit *src, std::size_t count, std::uint8_t *dst)
     return std::size_t(dst - start);
 }
 
-template <typename Unit> std::size_t countScalar(const Unit *src, std::size_t count) {
+template <typename Unit> std::size_t countScalar(const Unit *src, std::size_t count)
+{
     std::size_t n = 0;
     for (std::size_t i = 0; i < count; ++i)
         n += !(src[i] < 0x80 ? isAsciiSeparator(src[i]) : isSeparator(src[i]));
     return n;
 }
 
-inline int asciiDigit(std::uint8_t c) {
+inline int asciiDigit(std::uint8_t c)
+{
     return hexDigitValue(char16_t(c));
 }
 
-void decodePairsScalar(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst) {
+void decodePairsScalar(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst)
+{
     for (std::size_t i = 0; i < pairs; ++i)
         dst[i] = pairValue(asciiDigit(src[2 * i]), asciiDigit(src[2 * i + 1]));
 }
@@ -126,12 +137,14 @@ struct CompressTable {
     alignas(16) std::uint8_t index[256][8];
 };
 
-constexpr CompressTable makeCompressTable() {
+constexpr CompressTable makeCompressTable()
+{
     CompressTable t{};
     for (int mask = 0; mask < 256; ++mask) {
         int k = 0;
         for (int bit = 0; bit < 8; ++bit)
-            if (mask & (1 << bit)) t.index[mask][k++] = std::uint8_t(bit);
+            if (mask & (1 << bit))
+                t.index[mask][k++] = std::uint8_t(bit);
         while (k < 8)
             t.index[mask][k++] = 0x80;
     }
@@ -141,22 +154,26 @@ constexpr CompressTable makeCompressTable() {
 constexpr CompressTable kCompress = makeCompressTable();
 
 // Sixteen characters as bytes; false when one of them lies outside ASCII.
-inline bool loadAscii16(const unsigned char *src, __m128i &bytes) {
+inline bool loadAscii16(const unsigned char *src, __m128i &bytes)
+{
     bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     return _mm_movemask_epi8(bytes) == 0;
 }
 
-inline bool loadAscii16(const char16_t *src, __m128i &bytes) {
+inline bool loadAscii16(const char16_t *src, __m128i &bytes)
+{
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 8));
     const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(short(0xff80)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xffff) return false;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xffff)
+        return false;
     bytes = _mm_packus_epi16(a, b);
     return true;
 }
 
 // Bit i set where byte i is white space (blank, or TAB to CR).
-inline unsigned separatorMask(__m128i bytes) {
+inline unsigned separatorMask(__m128i bytes)
+{
     const __m128i blank = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
     const __m128i fromTab = _mm_sub_epi8(bytes, _mm_set1_epi8(9));
     const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(fromTab, _mm_set1_epi8(4)), fromTab);
@@ -164,7 +181,8 @@ inline unsigned separatorMask(__m128i bytes) {
 }
 
 template <typename Unit>
-std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst) {
+std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst)
+{
     std::uint8_t *const start = dst;
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
@@ -196,7 +214,8 @@ std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst) 
     return std::size_t(dst - start);
 }
 
-template <typename Unit> std::size_t countSsse3(const Unit *src, std::size_t count) {
+template <typename Unit> std::size_t countSsse3(const Unit *src, std::size_t count)
+{
     std::size_t n = 0, i = 0;
     for (; i + 16 <= count; i += 16) {
         __m128i bytes;
@@ -209,7 +228,8 @@ template <typename Unit> std::size_t countSsse3(const Unit *src, std::size_t cou
 }
 
 // Sixteen bytes of pairs to eight values, each in the low byte of a 16-bit lane.
-inline __m128i decode8Pairs(__m128i chars) {
+inline __m128i decode8Pairs(__m128i chars)
+{
     const __m128i digit = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
     const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
     const __m128i letter =
@@ -230,7 +250,8 @@ inline __m128i decode8Pairs(__m128i chars) {
     return _mm_and_si128(pair, hiValid);
 }
 
-void decodePairsSsse3(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst) {
+void decodePairsSsse3(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst)
+{
     std::size_t i = 0;
     for (; i + 16 <= pairs; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + 2 * i));
@@ -247,124 +268,399 @@ void decodePairsSsse3(const std::uint8_t *src, std::size_t pairs, std::uint8_t *
 #pragma GCC pop_options
 #endif
 
-Kernels selectKernels() {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt"))
+// The same with AVX2, thirty-two characters at a time. Within each 128-bit lane the work is the
+// SSSE3 one; the packs need their 64-bit quarters put back in order.
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2,popcnt")
+#endif
+
+inline bool loadAscii32(const unsigned char *src, __m256i &bytes)
+{
+    bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
+    return _mm256_movemask_epi8(bytes) == 0;
+}
+
+inline bool loadAscii32(const char16_t *src, __m256i &bytes)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + 16));
+    if (!_mm256_testz_si256(_mm256_or_si256(a, b), _mm256_set1_epi16(short(0xff80))))
+        return false;
+    bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xd8);
+    return true;
+}
+
+inline std::uint32_t separatorMask32(__m256i bytes)
+{
+    const __m256i blank = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' '));
+    const __m256i fromTab = _mm256_sub_epi8(bytes, _mm256_set1_epi8(9));
+    const __m256i control =
+        _mm256_cmpeq_epi8(_mm256_min_epu8(fromTab, _mm256_set1_epi8(4)), fromTab);
+    return std::uint32_t(_mm256_movemask_epi8(_mm256_or_si256(blank, control)));
+}
+
+inline __m128i shuffleFor(unsigned lo, unsigned hi)
+{
+    return _mm_unpacklo_epi64(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[lo])),
+        _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[hi])),
+                     _mm_set1_epi8(8)));
+}
+
+template <typename Unit>
+std::size_t compactAvx2(const Unit *src, std::size_t count, std::uint8_t *dst)
+{
+    std::uint8_t *const start = dst;
+    std::size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i bytes;
+        if (!loadAscii32(src + i, bytes)) {
+            dst += compactScalar(src + i, 32, dst);
+            continue;
+        }
+        const std::uint32_t keep = ~separatorMask32(bytes);
+        if (keep == 0xffffffffu) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), bytes);
+            dst += 32;
+        } else if (keep != 0) {
+            const unsigned m0 = keep & 0xff, m1 = (keep >> 8) & 0xff, m2 = (keep >> 16) & 0xff,
+                           m3 = keep >> 24;
+            const __m256i packed = _mm256_shuffle_epi8(
+                bytes, _mm256_setr_m128i(shuffleFor(m0, m1), shuffleFor(m2, m3)));
+            const __m128i low = _mm256_castsi256_si128(packed);
+            const __m128i high = _mm256_extracti128_si256(packed, 1);
+            const unsigned c0 = unsigned(__builtin_popcount(m0));
+            const unsigned c01 = c0 + unsigned(__builtin_popcount(m1));
+            const unsigned c012 = c01 + unsigned(__builtin_popcount(m2));
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), low);
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + c0), _mm_unpackhi_epi64(low, low));
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + c01), high);
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + c012),
+                             _mm_unpackhi_epi64(high, high));
+            dst += c012 + unsigned(__builtin_popcount(m3));
+        }
+    }
+    dst += compactScalar(src + i, count - i, dst);
+    return std::size_t(dst - start);
+}
+
+template <typename Unit> std::size_t countAvx2(const Unit *src, std::size_t count)
+{
+    std::size_t n = 0, i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i bytes;
+        if (loadAscii32(src + i, bytes))
+            n += 32 - unsigned(__builtin_popcount(separatorMask32(bytes)));
+        else
+            n += countScalar(src + i, 32);
+    }
+    return n + countScalar(src + i, count - i);
+}
+
+inline __m256i decode16Pairs(__m256i chars)
+{
+    const __m256i digit = _mm256_sub_epi8(chars, _mm256_set1_epi8('0'));
+    const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(digit, _mm256_set1_epi8(9)), digit);
+    const __m256i letter =
+        _mm256_sub_epi8(_mm256_or_si256(chars, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
+    const __m256i isLetter =
+        _mm256_cmpeq_epi8(_mm256_min_epu8(letter, _mm256_set1_epi8(5)), letter);
+    const __m256i value =
+        _mm256_or_si256(_mm256_and_si256(isDigit, digit),
+                        _mm256_and_si256(isLetter, _mm256_add_epi8(letter, _mm256_set1_epi8(10))));
+    const __m256i valid = _mm256_or_si256(isDigit, isLetter);
+
+    const __m256i hi = _mm256_and_si256(value, _mm256_set1_epi16(0x00ff));
+    const __m256i lo = _mm256_srli_epi16(value, 8);
+    const __m256i hiValid = _mm256_srai_epi16(_mm256_slli_epi16(valid, 8), 8);
+    const __m256i loValid = _mm256_srai_epi16(valid, 8);
+    const __m256i both = _mm256_or_si256(_mm256_slli_epi16(hi, 4), lo);
+    const __m256i pair =
+        _mm256_or_si256(_mm256_and_si256(loValid, both), _mm256_andnot_si256(loValid, hi));
+    return _mm256_and_si256(pair, hiValid);
+}
+
+void decodePairsAvx2(const std::uint8_t *src, std::size_t pairs, std::uint8_t *dst)
+{
+    std::size_t i = 0;
+    for (; i + 32 <= pairs; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + 2 * i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + 2 * i + 32));
+        const __m256i packed = _mm256_packus_epi16(decode16Pairs(a), decode16Pairs(b));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst + i),
+                            _mm256_permute4x64_epi64(packed, 0xd8));
+    }
+    decodePairsSsse3(src + 2 * i, pairs - i, dst + i);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+Kernels kernelsFor(DecoderKernel kernel)
+{
+    switch (kernel) {
+    case DecoderKernel::Avx2:
+        return {compactAvx2<char16_t>, compactAvx2<unsigned char>, countAvx2<char16_t>,
+                countAvx2<unsigned char>, decodePairsAvx2};
+    case DecoderKernel::Ssse3:
         return {compactSsse3<char16_t>, compactSsse3<unsigned char>, countSsse3<char16_t>,
                 countSsse3<unsigned char>, decodePairsSsse3};
+    case DecoderKernel::Scalar:
+        break;
+    }
     return {};
+}
+
+bool supported(DecoderKernel kernel)
+{
+    __builtin_cpu_init();
+    switch (kernel) {
+    case DecoderKernel::Avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    case DecoderKernel::Ssse3:
+        return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    case DecoderKernel::Scalar:
+        break;
+    }
+    return true;
 }
 
 #else
 
-Kernels selectKernels() {
+Kernels kernelsFor(DecoderKernel)
+{
     return {};
+}
+
+bool supported(DecoderKernel kernel)
+{
+    return kernel == DecoderKernel::Scalar;
 }
 
 #endif
 
-const Kernels &kernels() {
-    static const Kernels k = selectKernels();
+Kernels bestKernels()
+{
+    for (DecoderKernel kernel : {DecoderKernel::Avx2, DecoderKernel::Ssse3})
+        if (supported(kernel))
+            return kernelsFor(kernel);
+    return {};
+}
+
+Kernels &activeKernels()
+{
+    static Kernels k = bestKernels();
     return k;
 }
 
+const Kernels &kernels()
+{
+    return activeKernels();
+}
+
+} // namespace
+
+std::vector<DecoderKernel> availableDecoderKernels()
+{
+    std::vector<DecoderKernel> result;
+    for (DecoderKernel kernel : {DecoderKernel::Scalar, DecoderKernel::Ssse3, DecoderKernel::Avx2})
+        if (supported(kernel))
+            result.push_back(kernel);
+    return result;
+}
+
+void useDecoderKernel(DecoderKernel kernel)
+{
+    if (supported(kernel))
+        activeKernels() = kernelsFor(kernel);
+}
+
+namespace {
+
 // Stores decoded pairs and tells the sink of the positions it asked for.
+// Stores decoded pairs in a window of memory and tells the sink of the positions it asked for.
+// A full window goes to the byte sink, when there is one, and is then filled again.
 class PairWriter {
 public:
-    PairWriter(std::span<std::uint8_t> out, ProgressSink *progress, DecodeFn decode)
-        : m_out(out)
+    // lastPair: index of the last pair, kNever when unknown (only without progress).
+    PairWriter(std::span<std::uint8_t> window, ByteSink *flushTo, std::size_t lastPair,
+               ProgressSink *progress, DecodeFn decode)
+        : m_window(window)
+        , m_flushTo(flushTo)
+        , m_last(lastPair)
         , m_progress(progress)
         , m_decode(decode)
-        , m_nextReport(progress && !out.empty() ? 0 : kNever) {}
+        , m_nextReport(progress && lastPair != kNever ? 0 : kNever)
+    {
+    }
 
-    void write(const std::uint8_t *src, std::size_t pairs) {
-        pairs = std::min(pairs, m_out.size() - m_written);
+    static constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
+
+    void write(const std::uint8_t *src, std::size_t pairs)
+    {
         while (pairs > 0) {
-            if (m_written == m_nextReport) report();
-            const std::size_t run = std::min(pairs, m_nextReport - m_written);
-            m_decode(src, run, m_out.data() + m_written);
+            if (m_used == m_window.size() && !flush())
+                return;
+            if (m_stored == m_nextReport)
+                report();
+            const std::size_t run =
+                std::min({pairs, m_window.size() - m_used, m_nextReport - m_stored});
+            m_decode(src, run, m_window.data() + m_used);
             src += 2 * run;
-            m_written += run;
+            m_used += run;
+            m_stored += run;
             pairs -= run;
         }
     }
 
-    void writeLast(std::uint8_t c) {
-        if (m_written >= m_out.size()) return;
-        if (m_written == m_nextReport) report();
-        m_out[m_written++] = pairValue(asciiDigit(c), -1);
+    void writeLast(std::uint8_t c)
+    {
+        const std::uint8_t pair[2] = {c, ' '};
+        write(pair, 1);
     }
 
-    std::size_t written() const { return m_written; }
+    // Hands the rest of the window to the byte sink; false when the sink refused a block.
+    bool finish() { return !m_flushTo || flush(); }
+
+    std::size_t stored() const { return m_stored; }
 
 private:
-    static constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
+    bool flush()
+    {
+        if (!m_flushTo || m_stopped)
+            return false;
+        if (m_used > 0 && !m_flushTo->write({m_window.data(), m_used})) {
+            m_stopped = true;
+            return false;
+        }
+        m_used = 0;
+        return true;
+    }
 
-    void report() {
-        const std::size_t last = m_out.size() - 1;
-        const qint64 want = m_progress->reached(qint64(2 * m_written + 1));
-        if (m_written == last) {
+    void report()
+    {
+        const qint64 want = m_progress->reached(qint64(2 * m_stored + 1));
+        if (m_stored == m_last) {
             m_nextReport = kNever;
             return;
         }
         // The first pair starting at or after position want.
         const std::size_t index = want > 0 ? std::size_t(want / 2) : 0;
-        m_nextReport = std::clamp(index, m_written + 1, last);
+        m_nextReport = std::clamp(index, m_stored + 1, m_last);
     }
 
-    std::span<std::uint8_t> m_out;
+    std::span<std::uint8_t> m_window;
+    ByteSink *m_flushTo;
+    std::size_t m_last;
     ProgressSink *m_progress;
     DecodeFn m_decode;
-    std::size_t m_written = 0;
     std::size_t m_nextReport;
+    std::size_t m_used = 0;   // bytes of the window in use
+    std::size_t m_stored = 0; // pairs decoded in all
+    bool m_stopped = false;
 };
 
-template <typename Unit> qint64 countWorking(const Unit *src, std::size_t length) {
+template <typename Unit> qint64 countWorking(const Unit *src, std::size_t length)
+{
     return qint64(kernels().count(src)(src, length));
 }
 
-template <typename Unit>
-qint64 decodeUnits(const Unit *src, std::size_t length, std::span<std::uint8_t> out,
-                   ProgressSink *progress) {
-    const Kernels &k = kernels();
-    const auto compact = k.compact(src);
-    PairWriter writer(out, progress, k.decode);
+// Runs the text through the compactor chunk by chunk and hands the pairs to the writer;
+// returns the working length.
+template <typename Unit> qint64 decodeUnits(const Unit *src, std::size_t length, PairWriter &writer)
+{
+    const auto compact = kernels().compact(src);
     // Room for one carried character, a chunk, and the compactor's 8-byte stores past its end.
     alignas(16) std::uint8_t buffer[kChunk + 32];
     std::size_t have = 0;
+    qint64 characters = 0;
     for (std::size_t i = 0; i < length; i += kChunk) {
-        have += compact(src + i, std::min(kChunk, length - i), buffer + have);
+        const std::size_t added = compact(src + i, std::min(kChunk, length - i), buffer + have);
+        characters += qint64(added);
+        have += added;
         writer.write(buffer, have / 2);
-        if (have % 2) buffer[0] = buffer[have - 1];
+        if (have % 2)
+            buffer[0] = buffer[have - 1];
         have %= 2;
     }
-    if (have) writer.writeLast(buffer[0]);
-    return qint64(writer.written());
+    if (have)
+        writer.writeLast(buffer[0]);
+    return characters;
 }
 
-const unsigned char *units(QLatin1StringView text) {
+template <typename Unit>
+qint64 decodeInto(const Unit *src, std::size_t length, std::span<std::uint8_t> out,
+                  ProgressSink *progress)
+{
+    PairWriter writer(out, nullptr, out.empty() ? PairWriter::kNever : out.size() - 1, progress,
+                      kernels().decode);
+    decodeUnits(src, length, writer);
+    return qint64(writer.stored());
+}
+
+template <typename Unit>
+StreamResult decodeTo(const Unit *src, std::size_t length, ByteSink &out, ProgressSink *progress,
+                      qint64 workingLength)
+{
+    std::array<std::uint8_t, 64 * 1024> window;
+    const std::size_t pairs = std::size_t(decodedSize(workingLength));
+    PairWriter writer(window, &out, workingLength > 0 ? pairs - 1 : PairWriter::kNever,
+                      workingLength >= 0 ? progress : nullptr, kernels().decode);
+    StreamResult result;
+    result.workingLength = decodeUnits(src, length, writer);
+    result.complete = writer.finish();
+    result.bytes = qint64(writer.stored());
+    return result;
+}
+
+const unsigned char *units(QLatin1StringView text)
+{
     return reinterpret_cast<const unsigned char *>(text.data());
 }
 
 } // namespace
 
-qint64 workingLength(QStringView text) noexcept {
+qint64 workingLength(QStringView text) noexcept
+{
     return countWorking(text.utf16(), std::size_t(text.size()));
 }
 
-qint64 workingLength(QLatin1StringView text) noexcept {
+qint64 workingLength(QLatin1StringView text) noexcept
+{
     return countWorking(units(text), std::size_t(text.size()));
 }
 
-qint64 decodeHex(QStringView text, std::span<std::uint8_t> out, ProgressSink *progress) {
-    return decodeUnits(text.utf16(), std::size_t(text.size()), out, progress);
+qint64 decodeHex(QStringView text, std::span<std::uint8_t> out, ProgressSink *progress)
+{
+    return decodeInto(text.utf16(), std::size_t(text.size()), out, progress);
 }
 
-qint64 decodeHex(QLatin1StringView text, std::span<std::uint8_t> out, ProgressSink *progress) {
-    return decodeUnits(units(text), std::size_t(text.size()), out, progress);
+qint64 decodeHex(QLatin1StringView text, std::span<std::uint8_t> out, ProgressSink *progress)
+{
+    return decodeInto(units(text), std::size_t(text.size()), out, progress);
 }
 
-QByteArray decodeHex(QStringView text, ProgressSink *progress) {
+StreamResult decodeHex(QStringView text, ByteSink &out, ProgressSink *progress,
+                       qint64 workingLength)
+{
+    return decodeTo(text.utf16(), std::size_t(text.size()), out, progress, workingLength);
+}
+
+StreamResult decodeHex(QLatin1StringView text, ByteSink &out, ProgressSink *progress,
+                       qint64 workingLength)
+{
+    return decodeTo(units(text), std::size_t(text.size()), out, progress, workingLength);
+}
+
+QByteArray decodeHex(QStringView text, ProgressSink *progress)
+{
     QByteArray out(decodedSize(workingLength(text)), Qt::Uninitialized);
     const qint64 stored = decodeHex(
         text, {reinterpret_cast<std::uint8_t *>(out.data()), std::size_t(out.size())}, progress);

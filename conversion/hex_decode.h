@@ -19,29 +19,39 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace hexjpg {
 
-inline bool isSeparator(char16_t c) noexcept {
+inline bool isSeparator(char16_t c) noexcept
+{
     return QChar::isSpace(c);
 }
 
 // Value of one hexadecimal digit, or -1 for any other character.
-constexpr int hexDigitValue(char16_t c) noexcept {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+constexpr int hexDigitValue(char16_t c) noexcept
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
     return -1;
 }
 
 // The byte of a pair whose digits have the values hi and lo (-1: not a digit).
-constexpr std::uint8_t pairValue(int hi, int lo) noexcept {
-    if (hi < 0) return 0;
-    if (lo < 0) return std::uint8_t(hi);
+constexpr std::uint8_t pairValue(int hi, int lo) noexcept
+{
+    if (hi < 0)
+        return 0;
+    if (lo < 0)
+        return std::uint8_t(hi);
     return std::uint8_t(hi * 16 + lo);
 }
 
-constexpr qint64 decodedSize(qint64 workingLength) noexcept {
+constexpr qint64 decodedSize(qint64 workingLength) noexcept
+{
     return (workingLength + 1) / 2;
 }
 
@@ -75,6 +85,33 @@ qint64 decodeHex(QStringView text, std::span<std::uint8_t> out, ProgressSink *pr
 qint64 workingLength(QLatin1StringView text) noexcept;
 qint64 decodeHex(QLatin1StringView text, std::span<std::uint8_t> out,
                  ProgressSink *progress = nullptr);
+
+// Streaming: the decoded bytes go to out block by block, in order, with no buffer for the whole
+// result. A progress sink is followed only where workingLength (that of the text, as
+// workingLength() gives it) is given, since the last pair must be known.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Takes the next block; false stops the decoding.
+    virtual bool write(std::span<const std::uint8_t> block) = 0;
+};
+
+struct StreamResult {
+    qint64 workingLength = 0;
+    qint64 bytes = 0;      // decoded, the refused block included
+    bool complete = false; // every block was taken
+};
+
+StreamResult decodeHex(QStringView text, ByteSink &out, ProgressSink *progress = nullptr,
+                       qint64 workingLength = -1);
+StreamResult decodeHex(QLatin1StringView text, ByteSink &out, ProgressSink *progress = nullptr,
+                       qint64 workingLength = -1);
+
+// The fast decoder's vector kernels. The best one the processor has is used; tests and the
+// benchmark pick each in turn. Not thread-safe: pick before decoding.
+enum class DecoderKernel { Scalar, Ssse3, Avx2 };
+std::vector<DecoderKernel> availableDecoderKernels();
+void useDecoderKernel(DecoderKernel kernel);
 
 // Convenience over the fast decoder.
 QByteArray decodeHex(QStringView text, ProgressSink *progress = nullptr);

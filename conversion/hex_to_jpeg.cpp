@@ -7,22 +7,40 @@ namespace hexjpg {
 
 namespace {
 
-// Unbuffered, a short write shows as such: the next write fails with the system's reason
-// (a buffered QSaveFile can let a short write through to a successful commit).
-bool writeAll(QSaveFile &file, const QByteArray &bytes) {
-    for (qint64 done = 0, step = 0; done < bytes.size(); done += step) {
-        step = file.write(bytes.constData() + done, bytes.size() - done);
-        if (step <= 0) return false;
+// Writes each decoded block to the file. Unbuffered, a short write shows as such: the next
+// write fails with the system's reason (a buffered QSaveFile can let a short write through to a
+// successful commit).
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(QSaveFile &file)
+        : m_file(file)
+    {
     }
-    return true;
-}
+
+    bool write(std::span<const std::uint8_t> block) override
+    {
+        const char *data = reinterpret_cast<const char *>(block.data());
+        for (qint64 done = 0, step = 0; done < qint64(block.size()); done += step) {
+            step = m_file.write(data + done, qint64(block.size()) - done);
+            if (step <= 0)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    QSaveFile &m_file;
+};
 
 template <typename Text>
-ConversionResult convert(Text text, const QString &folder, ProgressSink *progress) {
+ConversionResult convert(Text text, const QString &folder, ProgressSink *progress)
+{
     ConversionResult result;
     result.path = outputPath(folder);
-    result.workingLength = workingLength(text);
-    if (progress) progress->started(result.workingLength);
+    // The bar needs the length before the first pair; without one, a single pass does.
+    const qint64 length = progress ? workingLength(text) : -1;
+    if (progress)
+        progress->started(length);
 
     // QSaveFile writes beside the target and renames over it on commit, so a failure at any
     // step leaves the earlier file whole and no partial file behind.
@@ -31,30 +49,33 @@ ConversionResult convert(Text text, const QString &folder, ProgressSink *progres
         result.error = file.errorString();
         return result;
     }
-    QByteArray bytes(decodedSize(result.workingLength), Qt::Uninitialized);
-    decodeHex(text, {reinterpret_cast<std::uint8_t *>(bytes.data()), std::size_t(bytes.size())},
-              progress);
-    if (!writeAll(file, bytes) || !file.commit()) {
+    FileSink sink(file);
+    const StreamResult decoded = decodeHex(text, sink, progress, length);
+    result.workingLength = decoded.workingLength;
+    if (!decoded.complete || !file.commit()) {
         result.error = file.errorString();
         file.cancelWriting();
         return result;
     }
-    result.bytesWritten = bytes.size();
+    result.bytesWritten = decoded.bytes;
     return result;
 }
 
 } // namespace
 
-QString outputPath(const QString &folder) {
+QString outputPath(const QString &folder)
+{
     return QDir::toNativeSeparators(QDir(folder).filePath(kOutputFileName.toString()));
 }
 
-ConversionResult convertHexDump(QStringView text, const QString &folder, ProgressSink *progress) {
+ConversionResult convertHexDump(QStringView text, const QString &folder, ProgressSink *progress)
+{
     return convert(text, folder, progress);
 }
 
 ConversionResult convertHexDump(QLatin1StringView text, const QString &folder,
-                                ProgressSink *progress) {
+                                ProgressSink *progress)
+{
     return convert(text, folder, progress);
 }
 

@@ -5,13 +5,18 @@
 namespace hexjpg {
 
 PictureLoader::PictureLoader(QSize displaySize)
-    : m_displaySize(displaySize) {}
+    : m_displaySize(displaySize)
+{
+}
 
-LoadedPicture PictureLoader::load(const QString &path) const {
+LoadedPicture PictureLoader::load(const QString &path) const
+{
     LoadedPicture result;
     QImageReader reader(path);
-    if (!m_displaySize.isEmpty()) reader.setScaledSize(m_displaySize);
-    if (reader.read(&result.image)) return result;
+    if (!m_displaySize.isEmpty())
+        reader.setScaledSize(m_displaySize);
+    if (reader.read(&result.image))
+        return result;
 
     result.errorString = reader.errorString();
     switch (reader.error()) {

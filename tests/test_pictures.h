@@ -12,7 +12,8 @@
 namespace testing {
 
 // A JPEG with some structure in it, so that it is not all one colour.
-inline QByteArray makeJpeg(QSize size, bool progressive = false) {
+inline QByteArray makeJpeg(QSize size, bool progressive = false)
+{
     QImage image(size, QImage::Format_RGB32);
     image.fill(QColor(30, 60, 140));
     QPainter painter(&image);
@@ -30,7 +31,8 @@ inline QByteArray makeJpeg(QSize size, bool progressive = false) {
 }
 
 // The window's layout: every pair followed by a blank, on one line.
-inline QString dumpOf(const QByteArray &bytes) {
+inline QString dumpOf(const QByteArray &bytes)
+{
     return QString::fromLatin1(bytes.toHex(' ').toUpper() + ' ');
 }
 

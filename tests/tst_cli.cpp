@@ -17,17 +17,20 @@ struct Run {
     QString out, err;
 };
 
-Run runCli(const QString &program, const QStringList &args, const QByteArray &input) {
+Run runCli(const QString &program, const QStringList &args, const QByteArray &input)
+{
     QProcess process;
     process.start(program, args);
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) return {};
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-QByteArray readAll(const QString &path) {
+QByteArray readAll(const QString &path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -43,7 +46,8 @@ private slots:
     void writesBesideItselfByDefault();
 };
 
-void TestCli::exitStatus_data() {
+void TestCli::exitStatus_data()
+{
     QTest::addColumn<QStringList>("args"); // "DIR" and "INPUT" stand for the test's folder and file
     QTest::addColumn<QByteArray>("input"); // written to INPUT, and given on standard input
     QTest::addColumn<int>("status");
@@ -78,7 +82,8 @@ void TestCli::exitStatus_data() {
                                     << QByteArray() << u"无法写入文件："_s;
 }
 
-void TestCli::exitStatus() {
+void TestCli::exitStatus()
+{
     QFETCH(QStringList, args);
     QFETCH(QByteArray, input);
     QFETCH(int, status);
@@ -109,7 +114,8 @@ void TestCli::exitStatus() {
                  qPrintable(run.err));
 }
 
-void TestCli::writesBesideItselfByDefault() {
+void TestCli::writesBesideItselfByDefault()
+{
     QTemporaryDir dir;
     const QString program = dir.filePath(u"hexjpg-cli"_s);
     QVERIFY(QFile::copy(QStringLiteral(HEXJPG_CLI), program));

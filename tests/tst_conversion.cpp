@@ -17,12 +17,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readAll(const QString &path) {
+QByteArray readAll(const QString &path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes) {
+void writeFile(const QString &path, const QByteArray &bytes)
+{
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
@@ -48,7 +50,8 @@ private slots:
     void fullDiskLeavesEarlierFile();
 };
 
-void TestConversion::writesTheDecodedBytes_data() {
+void TestConversion::writesTheDecodedBytes_data()
+{
     QTest::addColumn<QByteArray>("earlier"); // null: no earlier file
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
@@ -65,7 +68,8 @@ void TestConversion::writesTheDecodedBytes_data() {
         << QByteArray() << u"FF D8\r\nFF D9\r\n"_s << QByteArray::fromHex("ffd8ffd9") << qint64(7);
 }
 
-void TestConversion::writesTheDecodedBytes() {
+void TestConversion::writesTheDecodedBytes()
+{
     QFETCH(QByteArray, earlier);
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
@@ -73,7 +77,8 @@ void TestConversion::writesTheDecodedBytes() {
 
     QTemporaryDir folder;
     const QString path = folder.filePath(u"1.jpg"_s);
-    if (!earlier.isNull()) writeFile(path, earlier);
+    if (!earlier.isNull())
+        writeFile(path, earlier);
 
     LengthSink sink;
     const ConversionResult result = convertHexDump(text, folder.path(), &sink);
@@ -87,7 +92,8 @@ void TestConversion::writesTheDecodedBytes() {
              QStringList{u"1.jpg"_s});
 }
 
-void TestConversion::failedWriteLeavesEarlierFile_data() {
+void TestConversion::failedWriteLeavesEarlierFile_data()
+{
     QTest::addColumn<QString>("subfolder");
     QTest::addColumn<bool>("folderAsFile");
 
@@ -95,13 +101,15 @@ void TestConversion::failedWriteLeavesEarlierFile_data() {
     QTest::newRow("a folder stands where the file should") << u""_s << true;
 }
 
-void TestConversion::failedWriteLeavesEarlierFile() {
+void TestConversion::failedWriteLeavesEarlierFile()
+{
     QFETCH(QString, subfolder);
     QFETCH(bool, folderAsFile);
 
     QTemporaryDir root;
     const QString folder = root.filePath(subfolder);
-    if (folderAsFile) QVERIFY(QDir(root.path()).mkpath(u"1.jpg/inside"_s));
+    if (folderAsFile)
+        QVERIFY(QDir(root.path()).mkpath(u"1.jpg/inside"_s));
 
     const ConversionResult result = convertHexDump(u"FF D8 FF D9"_s, folder);
     QVERIFY(!result.ok());
@@ -111,10 +119,12 @@ void TestConversion::failedWriteLeavesEarlierFile() {
     // Nothing was left behind, and the folder standing in the way is untouched.
     QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              folderAsFile ? QStringList{u"1.jpg"_s} : QStringList{});
-    if (folderAsFile) QVERIFY(QFileInfo::exists(root.filePath(u"1.jpg/inside"_s)));
+    if (folderAsFile)
+        QVERIFY(QFileInfo::exists(root.filePath(u"1.jpg/inside"_s)));
 }
 
-void TestConversion::fullDiskLeavesEarlierFile() {
+void TestConversion::fullDiskLeavesEarlierFile()
+{
 #ifdef Q_OS_LINUX
     // A file size limit makes the write fail part-way, as a full disk would, even for root.
     QTemporaryDir folder;

@@ -17,8 +17,11 @@ namespace {
 class RecordingSink : public ProgressSink {
 public:
     explicit RecordingSink(qint64 step = 2)
-        : m_step(step) {}
-    qint64 reached(qint64 position) override {
+        : m_step(step)
+    {
+    }
+    qint64 reached(qint64 position) override
+    {
         positions.push_back(position);
         return position + m_step;
     }
@@ -32,8 +35,11 @@ private:
 class RandomSink : public ProgressSink {
 public:
     explicit RandomSink(quint32 seed)
-        : m_random(seed) {}
-    qint64 reached(qint64 position) override {
+        : m_random(seed)
+    {
+    }
+    qint64 reached(qint64 position) override
+    {
         positions.push_back(position);
         return position + m_random.bounded(-3, 200);
     }
@@ -43,12 +49,14 @@ private:
     QRandomGenerator m_random;
 };
 
-QByteArray fast(QStringView text, ProgressSink *sink = nullptr) {
+QByteArray fast(QStringView text, ProgressSink *sink = nullptr)
+{
     return decodeHex(text, sink);
 }
 
 // The Latin-1 decoder on the same text, where every character fits in a byte.
-QByteArray fastLatin1(const QByteArray &latin1, ProgressSink *sink = nullptr) {
+QByteArray fastLatin1(const QByteArray &latin1, ProgressSink *sink = nullptr)
+{
     QByteArray out(decodedSize(workingLength(QLatin1StringView(latin1))), '\0');
     out.truncate(decodeHex(QLatin1StringView(latin1),
                            {reinterpret_cast<std::uint8_t *>(out.data()), std::size_t(out.size())},
@@ -56,11 +64,46 @@ QByteArray fastLatin1(const QByteArray &latin1, ProgressSink *sink = nullptr) {
     return out;
 }
 
-bool fitsLatin1(const QString &text) {
+const char *kernelName(DecoderKernel kernel)
+{
+    switch (kernel) {
+    case DecoderKernel::Scalar:
+        return "scalar";
+    case DecoderKernel::Ssse3:
+        return "SSSE3";
+    case DecoderKernel::Avx2:
+        return "AVX2";
+    }
+    return "?";
+}
+
+bool fitsLatin1(const QString &text)
+{
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
 }
 
-QString randomDump(QRandomGenerator &random, qsizetype length) {
+// Collects streamed blocks; refuses the block that would pass refuseAt bytes.
+class Collector : public ByteSink {
+public:
+    explicit Collector(qsizetype refuseAt = -1)
+        : m_refuseAt(refuseAt)
+    {
+    }
+    bool write(std::span<const std::uint8_t> block) override
+    {
+        if (m_refuseAt >= 0 && bytes.size() + qsizetype(block.size()) > m_refuseAt)
+            return false;
+        bytes.append(reinterpret_cast<const char *>(block.data()), qsizetype(block.size()));
+        return true;
+    }
+    QByteArray bytes;
+
+private:
+    qsizetype m_refuseAt;
+};
+
+QString randomDump(QRandomGenerator &random, qsizetype length)
+{
     // Mostly the window's layout, salted with everything else a pasted text can hold.
     static const char16_t pool[] = u"0123456789ABCDEFabcdef"
                                    u"   \r\n\t\v\f"
@@ -95,10 +138,13 @@ private slots:
     void progress_data();
     void progress();
     void progressNeverOverrunsOutput();
+    void streamStopsWhereTheSinkRefuses();
     void fastMatchesReference();
+    void cleanup() { useDecoderKernel(availableDecoderKernels().back()); }
 };
 
-void TestHexDecode::rule_data() {
+void TestHexDecode::rule_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
 
@@ -135,13 +181,15 @@ void TestHexDecode::rule_data() {
                                   << QByteArray::fromHex("ffd8ffe000104a46ffd9");
 }
 
-void TestHexDecode::rule() {
+void TestHexDecode::rule()
+{
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
 
     QCOMPARE(decodeHexReference(text).toHex(' '), bytes.toHex(' '));
     QCOMPARE(fast(text).toHex(' '), bytes.toHex(' '));
-    if (fitsLatin1(text)) QCOMPARE(fastLatin1(text.toLatin1()).toHex(' '), bytes.toHex(' '));
+    if (fitsLatin1(text))
+        QCOMPARE(fastLatin1(text.toLatin1()).toHex(' '), bytes.toHex(' '));
 
     // Far from the start of a chunk and of a vector block as well.
     const QString padding = u"00 "_s.repeated(1399);
@@ -150,7 +198,8 @@ void TestHexDecode::rule() {
     QCOMPARE(workingLength(padding + text), workingLengthReference(padding + text));
 }
 
-void TestHexDecode::progress_data() {
+void TestHexDecode::progress_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("step");
     QTest::addColumn<std::vector<qint64>>("positions");
@@ -168,19 +217,25 @@ void TestHexDecode::progress_data() {
         << u"00"_s.repeated(3) << qint64(-5) << std::vector<qint64>{1, 3, 5};
 }
 
-void TestHexDecode::progress() {
+void TestHexDecode::progress()
+{
     QFETCH(QString, text);
     QFETCH(qint64, step);
     QFETCH(std::vector<qint64>, positions);
 
-    RecordingSink reference(step), fastSink(step);
+    RecordingSink reference(step);
     decodeHexReference(text, &reference);
-    fast(text, &fastSink);
     QCOMPARE(reference.positions, positions);
-    QCOMPARE(fastSink.positions, positions);
+    for (DecoderKernel kernel : availableDecoderKernels()) {
+        useDecoderKernel(kernel);
+        RecordingSink fastSink(step);
+        fast(text, &fastSink);
+        QCOMPARE(fastSink.positions, positions);
+    }
 }
 
-void TestHexDecode::progressNeverOverrunsOutput() {
+void TestHexDecode::progressNeverOverrunsOutput()
+{
     // A caller that gives too small a buffer gets what fits, never more.
     std::uint8_t out[3] = {};
     QCOMPARE(decodeHex(u"11 22 33 44 55", std::span(out, 2)), 2);
@@ -188,27 +243,57 @@ void TestHexDecode::progressNeverOverrunsOutput() {
     QCOMPARE(out[2], 0);
 }
 
-void TestHexDecode::fastMatchesReference() {
+void TestHexDecode::streamStopsWhereTheSinkRefuses()
+{
+    const QString text = u"AB "_s.repeated(200000);
+    Collector collector(100000);
+    const StreamResult result = decodeHex(text, collector);
+    QVERIFY(!result.complete);
+    QVERIFY(result.bytes < 200000);
+    QCOMPARE(collector.bytes, QByteArray(collector.bytes.size(), '\xab'));
+}
+
+void TestHexDecode::fastMatchesReference()
+{
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < 3000; ++round) {
         const qsizetype length =
             round < 200 ? round : random.bounded(round % 50 == 0 ? 40000 : 3000);
         const QString text = randomDump(random, length);
         RandomSink referenceSink(seed + quint32(round)), fastSink(seed + quint32(round));
         const QByteArray expected = decodeHexReference(text, &referenceSink);
+        const auto kernels = availableDecoderKernels();
+        const DecoderKernel kernel = kernels[std::size_t(round) % kernels.size()];
+        useDecoderKernel(kernel);
         const QByteArray actual = fast(text, &fastSink);
         if (actual != expected || fastSink.positions != referenceSink.positions ||
             workingLength(text) != workingLengthReference(text)) {
-            qWarning("seed %u, round %d, length %lld", seed, round, qlonglong(length));
+            qWarning("seed %u, round %d, length %lld, %s", seed, round, qlonglong(length),
+                     kernelName(kernel));
             QCOMPARE(actual.toHex(' '), expected.toHex(' '));
             QCOMPARE(fastSink.positions, referenceSink.positions);
             QCOMPARE(workingLength(text), workingLengthReference(text));
         }
+        // Streamed block by block, with and without the working length.
+        if (round % 4 == 0) {
+            Collector collector;
+            RandomSink streamSink(seed + quint32(round));
+            const StreamResult streamed =
+                decodeHex(text, collector, &streamSink, workingLength(text));
+            QVERIFY(streamed.complete);
+            QCOMPARE(streamed.workingLength, workingLengthReference(text));
+            QCOMPARE(collector.bytes, expected);
+            QCOMPARE(streamSink.positions, referenceSink.positions);
+            Collector plain;
+            QCOMPARE(decodeHex(text, plain).bytes, expected.size());
+            QCOMPARE(plain.bytes, expected);
+        }
         // The same text squeezed into Latin-1 (other characters become '?').
         const QByteArray latin1 = text.toLatin1();
         if (fastLatin1(latin1) != decodeHexReference(QString::fromLatin1(latin1))) {
-            qWarning("Latin-1: seed %u, round %d, length %lld", seed, round, qlonglong(length));
+            qWarning("Latin-1: seed %u, round %d, length %lld, %s", seed, round, qlonglong(length),
+                     kernelName(kernel));
             QCOMPARE(fastLatin1(latin1).toHex(' '),
                      decodeHexReference(QString::fromLatin1(latin1)).toHex(' '));
         }

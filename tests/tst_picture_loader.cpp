@@ -15,9 +15,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The start-of-frame marker's height and width set to h and w.
-QByteArray withClaimedSize(QByteArray jpeg, quint16 h, quint16 w) {
+QByteArray withClaimedSize(QByteArray jpeg, quint16 h, quint16 w)
+{
     const qsizetype sof = jpeg.indexOf("\xff\xc0");
-    if (sof < 0) return {};
+    if (sof < 0)
+        return {};
     const char claim[] = {char(h >> 8), char(h), char(w >> 8), char(w)};
     return jpeg.replace(sof + 5, 4, claim, 4);
 }
@@ -34,7 +36,8 @@ private slots:
     void damagedFilesNeverCrash();
 };
 
-void TestPictureLoader::load_data() {
+void TestPictureLoader::load_data()
+{
     QTest::addColumn<QByteArray>("contents"); // null: no file at all
     QTest::addColumn<bool>("folder");         // a folder stands at the path
     QTest::addColumn<int>("error");           // -1: any number but 0 and 481
@@ -52,14 +55,16 @@ void TestPictureLoader::load_data() {
     QTest::newRow("folder") << QByteArray() << true << -1;
 }
 
-void TestPictureLoader::load() {
+void TestPictureLoader::load()
+{
     QFETCH(QByteArray, contents);
     QFETCH(bool, folder);
     QFETCH(int, error);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(u"1.jpg"_s);
-    if (folder) QVERIFY(QDir(dir.path()).mkdir(u"1.jpg"_s));
+    if (folder)
+        QVERIFY(QDir(dir.path()).mkdir(u"1.jpg"_s));
     if (!contents.isNull()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -78,7 +83,8 @@ void TestPictureLoader::load() {
         QCOMPARE(picture.image.size(), kPictureAreaSize);
 }
 
-void TestPictureLoader::damagedFilesNeverCrash_data() {
+void TestPictureLoader::damagedFilesNeverCrash_data()
+{
     QTest::addColumn<QByteArray>("contents");
 
     const QByteArray jpeg = testing::makeJpeg({640, 480});
@@ -90,7 +96,8 @@ void TestPictureLoader::damagedFilesNeverCrash_data() {
     QTest::newRow("header claims 0 x 0") << withClaimedSize(jpeg, 0, 0);
 }
 
-void TestPictureLoader::damagedFilesNeverCrash() {
+void TestPictureLoader::damagedFilesNeverCrash()
+{
     QFETCH(QByteArray, contents);
     QVERIFY(!contents.isEmpty());
 
@@ -106,7 +113,8 @@ void TestPictureLoader::damagedFilesNeverCrash() {
     const LoadedPicture picture = PictureLoader(kPictureAreaSize).load(path);
     QVERIFY(timer.elapsed() < 5000);
     QVERIFY(picture.error == 0 || picture.error == kInvalidPicture);
-    if (picture.error == 0) QCOMPARE(picture.image.size(), kPictureAreaSize);
+    if (picture.error == 0)
+        QCOMPARE(picture.image.size(), kPictureAreaSize);
 }
 
 QTEST_GUILESS_MAIN(TestPictureLoader)

@@ -12,8 +12,11 @@ namespace {
 class Sink : public hexjpg::ProgressSink {
 public:
     explicit Sink(unsigned step)
-        : m_step(step) {}
-    qint64 reached(qint64 position) override {
+        : m_step(step)
+    {
+    }
+    qint64 reached(qint64 position) override
+    {
         positions.push_back(position);
         return position + m_step;
     }
@@ -23,10 +26,22 @@ private:
     unsigned m_step;
 };
 
+class Collector : public hexjpg::ByteSink {
+public:
+    bool write(std::span<const std::uint8_t> block) override
+    {
+        bytes.append(reinterpret_cast<const char *>(block.data()), qsizetype(block.size()));
+        return true;
+    }
+    QByteArray bytes;
+};
+
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    if (size < 2) return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 2)
+        return 0;
     // The first byte picks how the rest becomes text: raw UTF-16 code units, or bytes mapped
     // onto the characters a dump is made of (so that long runs of real pairs occur).
     const std::uint8_t mode = data[0];
@@ -43,11 +58,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const QStringView view(text.data(), qsizetype(text.size()));
 
+    static const auto kernels = hexjpg::availableDecoderKernels();
+    hexjpg::useDecoderKernel(kernels[(mode >> 1) % kernels.size()]);
+
     Sink referenceSink(mode >> 1), fastSink(mode >> 1);
     const QByteArray expected = hexjpg::decodeHexReference(view, &referenceSink);
-    if (hexjpg::workingLength(view) != hexjpg::workingLengthReference(view)) std::abort();
+    if (hexjpg::workingLength(view) != hexjpg::workingLengthReference(view))
+        std::abort();
     const QByteArray actual = hexjpg::decodeHex(view, &fastSink);
-    if (actual != expected || fastSink.positions != referenceSink.positions) std::abort();
+    if (actual != expected || fastSink.positions != referenceSink.positions)
+        std::abort();
+
+    Collector collector;
+    Sink streamSink(mode >> 1);
+    hexjpg::decodeHex(view, collector, &streamSink, hexjpg::workingLength(view));
+    if (collector.bytes != expected || streamSink.positions != referenceSink.positions)
+        std::abort();
 
     // The raw bytes as Latin-1 text.
     const QLatin1StringView latin1(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -55,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fromLatin1.truncate(
         hexjpg::decodeHex(latin1, {reinterpret_cast<std::uint8_t *>(fromLatin1.data()),
                                    std::size_t(fromLatin1.size())}));
-    if (fromLatin1 != hexjpg::decodeHexReference(QString(latin1))) std::abort();
+    if (fromLatin1 != hexjpg::decodeHexReference(QString(latin1)))
+        std::abort();
     return 0;
 }
