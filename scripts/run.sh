@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything, then tells how to run the console tool.
+# Builds everything and starts the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 build=${BUILD_DIR:-build}
-cat <<TEXT
-
-Built. Convert a hex dump with the console tool, for example:
-  xxd -p some.jpg | $build/conversion/hexjpg-cli --dir /tmp
-  $build/conversion/hexjpg-cli --dir /tmp dump.txt
-  $build/conversion/hexjpg-cli --help
-TEXT
+if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+    echo "No display to show the window on. The console tool needs none:" >&2
+    echo "  xxd -p photo.jpg | $build/conversion/hexjpg-cli --dir /tmp" >&2
+    exit 1
+fi
+exec "$build/app/hexjpg"

@@ -2,8 +2,9 @@
 # Builds everything and runs every test; exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# clang and its runtime for the decoder's fuzzer, xxd for the benchmark's comparison.
-bash scripts/deps.sh clang libclang-rt-14-dev xxd
+# clang for the decoder's fuzzer, xxd for the benchmark, python3 and MinGW's windres for the
+# resource checks.
+bash scripts/deps.sh clang libclang-rt-14-dev xxd python3 binutils-mingw-w64-x86-64
 bash scripts/build.sh
 cd "${BUILD_DIR:-build}"
 ctest --output-on-failure --timeout 900

@@ -1,0 +1,187 @@
+#include "main_window.h"
+
+#include "hex_to_jpeg.h"
+
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Binds the conversion's progress to ProgressBar1: the range is set up before the first pair,
+// and the bar hears of a pair only where its drawing would change, and of the last one.
+class BarProgress : public hexjpg::ProgressSink {
+public:
+    explicit BarProgress(ProgressBar &bar)
+        : m_bar(bar)
+    {
+    }
+
+    void started(qint64 workingLength) override
+    {
+        m_bar.setMax(float(workingLength));
+        m_bar.setMin(0);
+        m_bar.setValue(0);
+        m_bar.setVisible(true);
+    }
+
+    qint64 reached(qint64 position) override
+    {
+        m_bar.setValue(float(position));
+        return qint64(std::ceil(m_bar.nextDrawnValue(double(position))));
+    }
+
+private:
+    ProgressBar &m_bar;
+};
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption, QRect rect)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setGeometry(rect);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel *label(QWidget *parent, const QString &name, QRect rect)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setGeometry(rect);
+    return l;
+}
+
+} // namespace
+
+Form1::Form1(const QString &outputFolder, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , ProgressBar1(this, u"ProgressBar1"_s)
+    , m_outputFolder(outputFolder.isEmpty() ? QCoreApplication::applicationDirPath() : outputFolder)
+    , m_loader(hexjpg::kPictureAreaSize * devicePixelRatio())
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"图片转换工具--hexjpg@example.com"_s);
+    setWindowIcon(QIcon(u":/icon.ico"_s));
+    setFont(windowFont());
+    setGeometry(303, 153, 757, 543);
+    setFixedSize(757, 543);
+    createControls();
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    Command1->setFocus();
+}
+
+QFont Form1::windowFont()
+{
+    static const QStringList candidates = {u"SimSun"_s, u"AR PL UMing CN"_s,
+                                           u"Noto Sans Mono CJK SC"_s, u"WenQuanYi Zen Hei Mono"_s};
+    QString family = candidates.first();
+    for (const QString &candidate : candidates) {
+        if (QFontDatabase::hasFamily(candidate)) {
+            family = candidate;
+            break;
+        }
+    }
+    QFont font(family);
+    font.setPointSizeF(9);
+    return font;
+}
+
+// The controls from the bottom of the stack to the top, each at its place in pixels.
+void Form1::createControls()
+{
+    Image2 = label(this, u"Image2"_s, {320, 8, 425, 345});
+    Image2->setPixmap(QPixmap(u":/brown.bmp"_s));
+    Image2->setScaledContents(true);
+
+    Image1 = label(this, u"Image1"_s, {320, 8, 425, 345});
+    Image1->setScaledContents(true);
+    Image1->hide(); // the brown panel shows until the first conversion
+
+    Label1 = label(this, u"Label1"_s, {24, 392, 268, 14});
+    QFont bold = font();
+    bold.setPointSizeF(10.5);
+    bold.setBold(true);
+    Label1->setFont(bold);
+    Label1->setText(u"请将“FF D8 。。。FF D9”放入文本框"_s);
+    Label1->adjustSize();
+
+    Label2 = label(this, u"Label2"_s, {544, 392, 185, 17});
+    Label2->setText(u"文本总行数：0"_s);
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(u"Text1"_s);
+    Text1->setGeometry(8, 8, 313, 369);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Text1->setTabChangesFocus(true);
+    fitLinesToPanel();
+
+    Command1 = button(this, u"Command1"_s, u"转换"_s, {56, 416, 137, 121});
+    Command2 = button(this, u"Command2"_s, u"清除"_s, {288, 416, 137, 121});
+    ProgressBar1.widget()->setGeometry(320, 360, 425, 17);
+    ProgressBar1.widget()->raise(); // created first, it lies above the text panel's edge
+    Command4 = button(this, u"Command4"_s, u"退出"_s, {536, 416, 137, 121});
+
+    setTabOrder(Command1, Text1);
+    setTabOrder(Text1, Command2);
+    setTabOrder(Command2, Command4);
+}
+
+// A wrapped line of the panel holds 48 half-width characters, not 49, as the line counter
+// assumes: the text is given 48½ characters' width whatever the style's frame and scroll bar.
+void Form1::fitLinesToPanel()
+{
+    const int advance = QFontMetrics(Text1->font()).horizontalAdvance(u'0');
+    const int scrollBar = Text1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                      Text1->verticalScrollBar());
+    const int viewport = Text1->width() - 2 * Text1->frameWidth() - scrollBar;
+    const double textWidth = 48 * advance + advance / 2.0;
+    Text1->document()->setDocumentMargin(std::max(0.0, (viewport - textWidth) / 2));
+}
+
+void Form1::Command1_Click()
+{
+    const QString text = Text1->toPlainText();
+    if (text.isEmpty()) {
+        showWarning(u"请将数据粘贴文本框中"_s);
+        return;
+    }
+    Image1->setVisible(true);
+
+    BarProgress progress(ProgressBar1);
+    const hexjpg::ConversionResult written =
+        hexjpg::convertHexDump(text, m_outputFolder, &progress);
+    if (!written.ok()) {
+        // The earlier 1.jpg is not shown as though it were this result.
+        showWarning(u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
+        return;
+    }
+
+    const hexjpg::LoadedPicture picture = m_loader.load(written.path);
+    if (picture.error == 0)
+        Image1->setPixmap(QPixmap::fromImage(picture.image));
+    else if (picture.error == hexjpg::kInvalidPicture)
+        showWarning(u"照片不正确！"_s);
+}
+
+void Form1::showWarning(const QString &message)
+{
+    QMessageBox box(QMessageBox::NoIcon, u"警告"_s, message, QMessageBox::Ok, this);
+    box.button(QMessageBox::Ok)->setText(u"确定"_s);
+    box.exec();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// Form1, the tool's only window: the text panel for the dump, the picture area, the progress
+// bar, two labels and three buttons. Its controls keep the names they have everywhere.
+
+#include "picture_loader.h"
+#include "progress_bar.h"
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // outputFolder: where 1.jpg is written; by default the folder that holds the program.
+    explicit Form1(const QString &outputFolder = {}, QWidget *parent = nullptr);
+
+    QString outputFolder() const { return m_outputFolder; }
+
+    // The window's font: 宋体 9 pt, or the first installed stand-in with its metrics.
+    static QFont windowFont();
+
+    QPushButton *Command4;
+    ProgressBar ProgressBar1;
+    QPushButton *Command2;
+    QPushButton *Command1;
+    QPlainTextEdit *Text1;
+    QLabel *Label2;
+    QLabel *Label1;
+    QLabel *Image1;
+    QLabel *Image2;
+
+private:
+    void createControls();
+    void fitLinesToPanel();
+    void Command1_Click();
+    void showWarning(const QString &message);
+
+    QString m_outputFolder;
+    hexjpg::PictureLoader m_loader;
+};

@@ -1,0 +1,370 @@
+// The window: its settings at start, the text panel, and the conversion click.
+
+#include "main_window.h"
+#include "message_boxes.h"
+#include "test_pictures.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Lines of the panel's first paragraph as laid out, and the text of each.
+QStringList layoutLines(QPlainTextEdit *edit)
+{
+    const QTextBlock block = edit->document()->firstBlock();
+    QTextLayout *layout = block.layout();
+    QStringList lines;
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        lines << block.text().mid(line.textStart(), line.textLength());
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controls_data();
+    void controls();
+    void windowSettings();
+    void startState();
+    void wrapping_data();
+    void wrapping();
+    void keyboard();
+
+    void conversion_data();
+    void conversion();
+    void progressTrace();
+    void secondConversionShowsThePictureAgain();
+    void failedWriteShowsNoEarlierPicture();
+
+private:
+    void convert(const QString &text);
+
+    QTemporaryDir *m_folder = nullptr;
+    Form1 *m_window = nullptr;
+    testing::MessageBoxAnswerer *m_answerer = nullptr;
+};
+
+void TestMainWindow::init()
+{
+    m_folder = new QTemporaryDir;
+    m_window = new Form1(m_folder->path());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    m_answerer = new testing::MessageBoxAnswerer;
+}
+
+void TestMainWindow::cleanup()
+{
+    delete m_answerer;
+    delete m_window;
+    delete m_folder;
+}
+
+void TestMainWindow::convert(const QString &text)
+{
+    m_window->Text1->setPlainText(text);
+    QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+}
+
+void TestMainWindow::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+
+    QTest::newRow("Text1") << u"Text1"_s << QRect(8, 8, 313, 369);
+    QTest::newRow("Image1") << u"Image1"_s << QRect(320, 8, 425, 345);
+    QTest::newRow("Image2") << u"Image2"_s << QRect(320, 8, 425, 345);
+    QTest::newRow("ProgressBar1") << u"ProgressBar1"_s << QRect(320, 360, 425, 17);
+    QTest::newRow("Label1") << u"Label1"_s << QRect(24, 392, -1, -1); // sized to its caption
+    QTest::newRow("Label2") << u"Label2"_s << QRect(544, 392, 185, 17);
+    QTest::newRow("Command1") << u"Command1"_s << QRect(56, 416, 137, 121);
+    QTest::newRow("Command2") << u"Command2"_s << QRect(288, 416, 137, 121);
+    QTest::newRow("Command4") << u"Command4"_s << QRect(536, 416, 137, 121);
+}
+
+void TestMainWindow::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+
+    auto *widget = m_window->findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->parentWidget(), m_window);
+    QCOMPARE(widget->pos(), rect.topLeft());
+    if (rect.width() >= 0)
+        QCOMPARE(widget->size(), rect.size());
+}
+
+void TestMainWindow::windowSettings()
+{
+    QCOMPARE(m_window->objectName(), u"Form1"_s);
+    QVERIFY(m_window->windowTitle().startsWith(u"图片转换工具--"_s));
+    QCOMPARE(m_window->geometry(), QRect(303, 153, 757, 543));
+    QCOMPARE(m_window->minimumSize(), QSize(757, 543));
+    QCOMPARE(m_window->maximumSize(), QSize(757, 543));
+    const Qt::WindowFlags flags = m_window->windowFlags();
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(flags & Qt::WindowSystemMenuHint);
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(m_window->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+
+    // The window's font, and Label1's own: the same family, bold and larger, on one line.
+    const QFont font = m_window->font();
+    QCOMPARE(font.pointSizeF(), 9.0);
+    QCOMPARE(QFontMetrics(font).horizontalAdvance(u'0'), 6);
+    QCOMPARE(QFontMetrics(font).horizontalAdvance(u"FF D8 "_s), 36);
+    QCOMPARE(m_window->Text1->font(), font);
+    const QFont labelFont = m_window->Label1->font();
+    QCOMPARE(labelFont.family(), font.family());
+    QCOMPARE(labelFont.pointSizeF(), 10.5);
+    QVERIFY(labelFont.bold());
+    QCOMPARE(m_window->Label1->size(), m_window->Label1->sizeHint());
+    QVERIFY(m_window->Label1->height() < 2 * QFontMetrics(labelFont).height());
+    QVERIFY(m_window->Label1->geometry().right() < m_window->Command2->geometry().right());
+}
+
+void TestMainWindow::startState()
+{
+    QCOMPARE(m_window->Text1->toPlainText(), QString());
+    QCOMPARE(m_window->Label1->text(), u"请将“FF D8 。。。FF D9”放入文本框"_s);
+    QCOMPARE(m_window->Label2->text(), u"文本总行数：0"_s);
+    QCOMPARE(m_window->Command1->text(), u"转换"_s);
+    QCOMPARE(m_window->Command2->text(), u"清除"_s);
+    QCOMPARE(m_window->Command4->text(), u"退出"_s);
+    QCOMPARE(QApplication::focusWidget(), m_window->Command1);
+
+    // The progress bar: visible, empty, 0 to 100, no text.
+    QCOMPARE(m_window->ProgressBar1.Min(), 0.0f);
+    QCOMPARE(m_window->ProgressBar1.Max(), 100.0f);
+    QCOMPARE(m_window->ProgressBar1.Value(), 0.0f);
+    QVERIFY(m_window->ProgressBar1.Visible());
+    QVERIFY(!m_window->ProgressBar1.widget()->isTextVisible());
+
+    // The picture area: Image1 hidden, Image2's brown panel stretched over it, at the top.
+    QVERIFY(!m_window->Image1->isVisible());
+    const QImage brown = m_window->Image2->pixmap().toImage();
+    QCOMPARE(brown.size(), QSize(250, 230));
+    QCOMPARE(brown.pixelColor(125, 115), QColor(0x80, 0x40, 0x00));
+    QVERIFY(m_window->Image2->hasScaledContents());
+    QVERIFY(m_window->Image1->hasScaledContents());
+    const QImage shot = m_window->grab().toImage();
+    QCOMPARE(shot.pixelColor(320 + 212, 8 + 172), QColor(0x80, 0x40, 0x00));
+    QCOMPARE(m_window->childAt(330, 365), m_window->ProgressBar1.widget());
+    QCOMPARE(m_window->childAt(320, 365), m_window->ProgressBar1.widget()); // above Text1's edge
+}
+
+void TestMainWindow::wrapping_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("48 characters fill one line")
+        << u"A"_s.repeated(48) << QStringList{u"A"_s.repeated(48)};
+    QTest::newRow("the 49th starts the next")
+        << u"A"_s.repeated(49) << QStringList{u"A"_s.repeated(48), u"A"_s};
+    QTest::newRow("16 pairs to a line")
+        << u"FF "_s.repeated(16) + u"D8 D9"_s << QStringList{u"FF "_s.repeated(16), u"D8 D9"_s};
+}
+
+void TestMainWindow::wrapping()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+
+    m_window->Text1->setPlainText(text);
+    QCOMPARE(layoutLines(m_window->Text1), lines);
+}
+
+void TestMainWindow::keyboard()
+{
+    // Tab goes round the buttons and the panel; the labels and the bar take no focus.
+    const QList<QWidget *> order = {m_window->Command1, m_window->Text1, m_window->Command2,
+                                    m_window->Command4, m_window->Command1};
+    QTRY_COMPARE(QApplication::focusWidget(), m_window->Command1);
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), order[i]);
+    }
+    for (qsizetype i = order.size() - 2; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), order[i]);
+    }
+
+    // Enter in the panel starts a new line and converts nothing; Esc does nothing.
+    m_window->Text1->setFocus();
+    QTest::keyClicks(m_window->Text1, u"FF D8"_s);
+    QTest::keyClick(m_window->Text1, Qt::Key_Return);
+    QTest::keyClick(m_window->Text1, Qt::Key_Escape);
+    QTest::keyClick(m_window, Qt::Key_Escape);
+    QCOMPARE(m_window->Text1->toPlainText(), u"FF D8\n"_s);
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!QFile::exists(m_folder->filePath(u"1.jpg"_s)));
+    QVERIFY(m_answerer->shown.isEmpty());
+}
+
+void TestMainWindow::conversion_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("file"); // null: no 1.jpg afterwards
+    QTest::addColumn<QString>("message"); // empty: none
+    QTest::addColumn<bool>("picture");
+
+    const QByteArray jpeg = testing::makeJpeg({200, 150});
+    const QString dump = testing::dumpOf(jpeg);
+    QString lines; // 16 pairs to a line, as a serial monitor prints them
+    for (qsizetype i = 0; i < dump.size(); i += 48)
+        lines += dump.mid(i, 48) + u"\r\n"_s;
+
+    QTest::newRow("empty panel") << QString() << QByteArray() << u"请将数据粘贴文本框中"_s << false;
+    QTest::newRow("a picture") << dump << jpeg << QString() << true;
+    QTest::newRow("a picture in lines") << lines << jpeg << QString() << true;
+    QTest::newRow("a progressive picture, lower case")
+        << testing::dumpOf(testing::makeJpeg({90, 60}, true)).toLower()
+        << testing::makeJpeg({90, 60}, true) << QString() << true;
+    QTest::newRow("not a picture") << u"FF D8 12 34 FF D9"_s << QByteArray::fromHex("ffd81234ffd9")
+                                   << u"照片不正确！"_s << false;
+    QTest::newRow("blanks only") << u"   "_s << QByteArray("") << u"照片不正确！"_s << false;
+}
+
+void TestMainWindow::conversion()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    QFETCH(bool, picture);
+
+    convert(text);
+
+    const QString path = m_folder->filePath(u"1.jpg"_s);
+    QCOMPARE(QFile::exists(path), !file.isNull());
+    QCOMPARE(readAll(path), file);
+    if (message.isEmpty()) {
+        QVERIFY(m_answerer->shown.isEmpty());
+    } else {
+        QCOMPARE(m_answerer->shown.size(), 1);
+        const testing::ShownMessage &shown = m_answerer->shown.first();
+        QCOMPARE(shown.title, u"警告"_s);
+        QCOMPARE(shown.text, message);
+        QCOMPARE(shown.icon, QMessageBox::NoIcon);
+        QCOMPARE(shown.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+    }
+
+    // An empty panel changes nothing; any other click shows Image1 and sets up the bar.
+    QCOMPARE(m_window->Image1->isVisible(), !text.isEmpty());
+    QCOMPARE(m_window->Image1->pixmap().isNull(), !picture);
+    QCOMPARE(m_window->ProgressBar1.Max(),
+             text.isEmpty() || file.isEmpty() ? 100.0f : 2.0f * file.size());
+    QCOMPARE(m_window->ProgressBar1.Value(), file.isEmpty() ? 0.0f : 2.0f * file.size() - 1);
+    QVERIFY(m_window->ProgressBar1.Visible());
+    if (picture) {
+        // The picture fills the picture area: no brown beside it.
+        const QImage shot = m_window->grab(QRect(320, 8, 425, 345)).toImage();
+        for (QPoint corner : {QPoint(1, 1), QPoint(423, 343), QPoint(212, 172)})
+            QVERIFY(shot.pixelColor(corner) != QColor(0x80, 0x40, 0x00));
+    }
+}
+
+void TestMainWindow::progressTrace()
+{
+    QSignalSpy values(m_window->ProgressBar1.widget(), &QProgressBar::valueChanged);
+    convert(u"FF D8 FF"_s); // n = 6
+    QCOMPARE(m_window->ProgressBar1.Max(), 6.0f);
+    QCOMPARE(m_window->ProgressBar1.Min(), 0.0f);
+    QCOMPARE(m_window->ProgressBar1.Value(), 5.0f);
+    QCOMPARE(m_window->ProgressBar1.widget()->value(), 5);
+    QList<int> trace;
+    for (const QList<QVariant> &call : values)
+        trace << call.first().toInt();
+    QCOMPARE(trace, (QList<int>{1, 3, 5}));
+
+    // A long dump: the bar hears of a pair only where its drawing changes, and ends exact.
+    values.clear();
+    convert(u"00 "_s.repeated(500000));
+    QCOMPARE(m_window->ProgressBar1.Max(), 1000000.0f);
+    QCOMPARE(m_window->ProgressBar1.Value(), 999999.0f);
+    QVERIFY2(values.size() <= m_window->ProgressBar1.widget()->width() + 2,
+             qPrintable(QString::number(values.size())));
+    QCOMPARE(values.last().first().toInt(), 999999);
+}
+
+void TestMainWindow::secondConversionShowsThePictureAgain()
+{
+    const QByteArray jpeg = testing::makeJpeg({120, 80});
+    convert(testing::dumpOf(jpeg));
+    const QImage first = m_window->Image1->pixmap().toImage();
+    QVERIFY(!first.isNull());
+    m_window->Image1->clear();
+    QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+    QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), jpeg);
+    QCOMPARE(m_window->Image1->pixmap().toImage(), first);
+    QVERIFY(m_answerer->shown.isEmpty());
+}
+
+void TestMainWindow::failedWriteShowsNoEarlierPicture()
+{
+    // An earlier picture on disk, a new dump too large to be written.
+    const QString path = m_folder->filePath(u"1.jpg"_s);
+    const QByteArray earlier = testing::makeJpeg({64, 64});
+    writeFile(path, earlier);
+#ifdef Q_OS_LINUX
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    convert(u"AB "_s.repeated(100000));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+#else
+    QSKIP("needs RLIMIT_FSIZE");
+#endif
+    QCOMPARE(m_answerer->shown.size(), 1);
+    const QString text = m_answerer->shown.first().text;
+    QVERIFY2(text.startsWith(u"无法写入文件："_s + QDir::toNativeSeparators(path) + u'\n'),
+             qPrintable(text));
+    QVERIFY(text.section(u'\n', 1).size() > 0); // the system's reason
+    QCOMPARE(readAll(path), earlier);
+    QVERIFY(m_window->Image1->pixmap().isNull());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
