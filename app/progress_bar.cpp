@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+constexpr qint64 kFrameNs = 16'000'000; // one frame at 60 Hz
+}
+
 ProgressBar::ProgressBar(QWidget *parent, const QString &objectName)
     : m_bar(new QProgressBar(parent))
 {
@@ -12,7 +16,6 @@ ProgressBar::ProgressBar(QWidget *parent, const QString &objectName)
     m_bar->setOrientation(Qt::Horizontal);
     m_bar->setTextVisible(false);
     applyRange();
-    m_bar->setValue(0);
 }
 
 bool ProgressBar::Visible() const
@@ -42,10 +45,23 @@ bool ProgressBar::setValue(float value)
 {
     if (!(value >= m_min && value <= m_max))
         return false;
+    const bool redraw = drawnPixels(value) != drawnPixels(m_value) || value == m_max;
     m_value = value;
-    // QProgressBar repaints at once when the drawn bar changes, so the bar moves even while
-    // the caller keeps the event loop waiting.
-    m_bar->setValue(int(std::lround(value)));
+    emit valueSet(value);
+    if (!redraw) {
+        // The widget's own value follows without a repaint, so that it reads as set.
+        if (!m_drawPending)
+            m_bar->setValue(int(std::lround(value)));
+        return true;
+    }
+    if (m_lastDrawn.isValid() && m_lastDrawn.nsecsElapsed() < kFrameNs) {
+        if (!m_drawPending) {
+            m_drawPending = true;
+            QMetaObject::invokeMethod(this, &ProgressBar::draw, Qt::QueuedConnection);
+        }
+        return true;
+    }
+    draw();
     return true;
 }
 
@@ -62,9 +78,24 @@ double ProgressBar::nextDrawnValue(double value) const
     return m_min + std::ceil((drawn + 1) * span / pixels);
 }
 
+int ProgressBar::drawnPixels(float value) const
+{
+    return int((double(value) - m_min) * std::max(1, m_bar->width()) / (double(m_max) - m_min));
+}
+
+// Puts the value on the widget and paints it at once: the caller may keep the event loop
+// waiting.
+void ProgressBar::draw()
+{
+    m_drawPending = false;
+    m_bar->setValue(int(std::lround(m_value)));
+    m_bar->repaint();
+    m_lastDrawn.start();
+}
+
 void ProgressBar::applyRange()
 {
-    // A range change can leave the value outside; it keeps to the nearest end, as drawn.
+    // A range change can leave the value outside; it keeps to the nearest end.
     m_value = std::clamp(m_value, m_min, m_max);
     // Whole numbers for the widget; equal ends would turn it into a busy indicator.
     const int min = int(std::lround(m_min));

@@ -4,13 +4,22 @@
 // visibility switch, each set on its own. A setting the control refuses (a value outside the
 // range, a maximum not above the minimum, a minimum not below the maximum) is skipped and
 // reported as false, so the bar never falls into QProgressBar's busy animation.
+//
+// The value is kept exactly; the widget is touched only when the bar as drawn would change, and
+// then at most once a frame: a conversion sets thousands of values within milliseconds, and a
+// repaint costs more than decoding the pairs between two of them. A change held back that way is
+// drawn as soon as the event loop runs again.
 
+#include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 class QProgressBar;
 class QWidget;
 
-class ProgressBar {
+class ProgressBar : public QObject {
+    Q_OBJECT
+
 public:
     // Creates the bar as a child of parent: horizontal, range 0 to 100, value 0, no text.
     ProgressBar(QWidget *parent, const QString &objectName);
@@ -30,11 +39,19 @@ public:
 
     QProgressBar *widget() const { return m_bar; }
 
+signals:
+    // Every value that was set, whether or not the bar was drawn anew.
+    void valueSet(float value);
+
 private:
     void applyRange();
+    int drawnPixels(float value) const;
+    void draw();
 
     QProgressBar *m_bar;
     float m_min = 0;
     float m_max = 100;
     float m_value = 0;
+    QElapsedTimer m_lastDrawn;
+    bool m_drawPending = false;
 };

@@ -4,12 +4,19 @@
 //   hexjpg-bench [--rounds N] [--megabytes M]
 
 #include "hex_to_jpeg.h"
+#include "main_window.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -128,11 +135,98 @@ void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds)
     print("xxd/cli", median(ratios));
 }
 
+// A photo-like JPEG of about size bytes: smooth shapes under fine noise.
+QByteArray photoLikeJpeg(qsizetype size)
+{
+    QRandomGenerator random(7);
+    for (int width = 800;; width += 100) {
+        QImage image(width, width * 3 / 4, QImage::Format_RGB32);
+        QPainter painter(&image);
+        painter.fillRect(image.rect(), QColor(90, 120, 160));
+        for (int i = 0; i < 60; ++i) {
+            painter.setBrush(QColor::fromHsv(random.bounded(360), 150, 200));
+            painter.drawEllipse(QPoint(random.bounded(width), random.bounded(width * 3 / 4)),
+                                random.bounded(20, width / 4), random.bounded(20, width / 4));
+        }
+        painter.end();
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const int n = random.bounded(-24, 24);
+                const QRgb p = line[x];
+                line[x] = qRgb(std::clamp(qRed(p) + n, 0, 255), std::clamp(qGreen(p) + n, 0, 255),
+                               std::clamp(qBlue(p) + n, 0, 255));
+            }
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(90);
+        writer.write(image);
+        if (bytes.size() >= size)
+            return bytes;
+    }
+}
+
+// The whole click on 转换 in the window against the core alone, on the dump of a photo.
+void compareClickWithCore(int rounds)
+{
+    const QByteArray jpeg = photoLikeJpeg(1 << 20);
+    const QString dump = QString::fromLatin1(jpeg.toHex(' ').toUpper() + ' ');
+    print("photo-bytes", double(jpeg.size()), 0);
+
+    QTemporaryDir windowFolder, coreFolder;
+    Form1 window(windowFolder.path());
+    window.show();
+    QApplication::processEvents();
+    const double fill = nsecs([&] {
+        window.Text1->setPlainText(dump);
+        QApplication::processEvents();
+    });
+    print("fill-text1-ms", fill / 1e6);
+
+    // What the click does besides the core: read the panel, and decode the picture.
+    std::vector<double> readNs, loadNs;
+    const hexjpg::PictureLoader loader(hexjpg::kPictureAreaSize);
+    const QString written = hexjpg::outputPath(windowFolder.path());
+    hexjpg::convertHexDump(dump, windowFolder.path());
+    for (int round = 0; round < rounds; ++round) {
+        readNs.push_back(nsecs([&] { window.Text1->toPlainText(); }));
+        loadNs.push_back(nsecs([&] { loader.load(written); }));
+    }
+    print("read-text1-ms", median(readNs) / 1e6);
+    print("load-picture-ms", median(loadNs) / 1e6);
+
+    std::vector<double> clickNs, coreNs, ratios;
+    bool shown = true;
+    for (int round = 0; round < rounds; ++round) {
+        window.Image1->clear();
+        const double click = nsecs([&] {
+            window.Command1->click();
+            window.Image1->repaint();
+        });
+        shown = shown && !window.Image1->pixmap().isNull();
+        const double core = nsecs([&] { hexjpg::convertHexDump(dump, coreFolder.path()); });
+        clickNs.push_back(click);
+        coreNs.push_back(core);
+        ratios.push_back(click / core);
+    }
+    std::printf("click-shows-picture: %s\n", shown ? "yes" : "NO");
+    print("click-ms", median(clickNs) / 1e6);
+    print("core-ms", median(coreNs) / 1e6);
+    print("click/core", median(ratios));
+    print("(read+core+load)/core",
+          (median(readNs) + median(coreNs) + median(loadNs)) / median(coreNs));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const QStringList args = app.arguments();
     auto option = [&](const QString &name, int fallback) {
         const qsizetype i = args.indexOf(name);
@@ -226,5 +320,6 @@ int main(int argc, char *argv[])
     hexjpg::useDecoderKernel(hexjpg::availableDecoderKernels().back());
 
     compareWithXxd(dump, bytes, std::max(3, rounds / 2));
+    compareClickWithCore(rounds);
     return same ? 0 : 1;
 }

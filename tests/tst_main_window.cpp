@@ -70,6 +70,8 @@ private slots:
     void conversion_data();
     void conversion();
     void progressTrace();
+    void refusedSettingsAreSkipped_data();
+    void refusedSettingsAreSkipped();
     void secondConversionShowsThePictureAgain();
     void failedWriteShowsNoEarlierPicture();
 
@@ -304,25 +306,69 @@ void TestMainWindow::conversion()
 
 void TestMainWindow::progressTrace()
 {
-    QSignalSpy values(m_window->ProgressBar1.widget(), &QProgressBar::valueChanged);
+    QSignalSpy values(&m_window->ProgressBar1, &ProgressBar::valueSet);
     convert(u"FF D8 FF"_s); // n = 6
     QCOMPARE(m_window->ProgressBar1.Max(), 6.0f);
     QCOMPARE(m_window->ProgressBar1.Min(), 0.0f);
     QCOMPARE(m_window->ProgressBar1.Value(), 5.0f);
-    QCOMPARE(m_window->ProgressBar1.widget()->value(), 5);
-    QList<int> trace;
+    QList<float> trace;
     for (const QList<QVariant> &call : values)
-        trace << call.first().toInt();
-    QCOMPARE(trace, (QList<int>{1, 3, 5}));
+        trace << call.first().toFloat();
+    QCOMPARE(trace, (QList<float>{0, 1, 3, 5}));
+    // What the bar shows catches up with its value by the time the event loop runs.
+    QTRY_COMPARE(m_window->ProgressBar1.widget()->value(), 5);
+    QCOMPARE(m_window->ProgressBar1.widget()->maximum(), 6);
 
     // A long dump: the bar hears of a pair only where its drawing changes, and ends exact.
     values.clear();
     convert(u"00 "_s.repeated(500000));
     QCOMPARE(m_window->ProgressBar1.Max(), 1000000.0f);
     QCOMPARE(m_window->ProgressBar1.Value(), 999999.0f);
-    QVERIFY2(values.size() <= m_window->ProgressBar1.widget()->width() + 2,
+    QVERIFY2(values.size() <= m_window->ProgressBar1.widget()->width() + 3,
              qPrintable(QString::number(values.size())));
-    QCOMPARE(values.last().first().toInt(), 999999);
+    QTRY_COMPARE(m_window->ProgressBar1.widget()->value(), 999999);
+}
+
+void TestMainWindow::refusedSettingsAreSkipped_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<float>("value");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("value in range") << u"Value"_s << 50.0f << true;
+    QTest::newRow("value at the top") << u"Value"_s << 100.0f << true;
+    QTest::newRow("value below the range") << u"Value"_s << -1.0f << false;
+    QTest::newRow("value above the range") << u"Value"_s << 101.0f << false;
+    QTest::newRow("maximum equal to the minimum") << u"Max"_s << 0.0f << false;
+    QTest::newRow("maximum below the minimum") << u"Max"_s << -5.0f << false;
+    QTest::newRow("smaller maximum") << u"Max"_s << 10.0f << true;
+    QTest::newRow("minimum equal to the maximum") << u"Min"_s << 100.0f << false;
+    QTest::newRow("negative minimum") << u"Min"_s << -10.0f << true;
+}
+
+void TestMainWindow::refusedSettingsAreSkipped()
+{
+    QFETCH(QString, setting);
+    QFETCH(float, value);
+    QFETCH(bool, accepted);
+
+    ProgressBar &bar = m_window->ProgressBar1;
+    bar.setValue(20);
+    const bool result = setting == u"Value" ? bar.setValue(value)
+                        : setting == u"Max" ? bar.setMax(value)
+                                            : bar.setMin(value);
+    QCOMPARE(result, accepted);
+    const float expected = accepted            ? value
+                           : setting == u"Min" ? 0.0f
+                           : setting == u"Max" ? 100.0f
+                                               : 20.0f;
+    QCOMPARE(setting == u"Value" ? bar.Value()
+             : setting == u"Max" ? bar.Max()
+                                 : bar.Min(),
+             expected);
+    QVERIFY(bar.Value() >= bar.Min() && bar.Value() <= bar.Max());
+    // Never a busy indicator, whatever was set.
+    QVERIFY(bar.widget()->maximum() > bar.widget()->minimum());
 }
 
 void TestMainWindow::secondConversionShowsThePictureAgain()
