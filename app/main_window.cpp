@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <cmath>
@@ -80,6 +81,9 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     setFixedSize(757, 543);
     createControls();
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::Text1_Change);
     Command1->setFocus();
 }
 
@@ -177,6 +181,35 @@ void Form1::Command1_Click()
         Image1->setPixmap(QPixmap::fromImage(picture.image));
     else if (picture.error == hexjpg::kInvalidPicture)
         showWarning(u"照片不正确！"_s);
+}
+
+// Clear: an empty panel, an empty bar, the brown panel in the picture area. The counter runs on
+// the panel's change before the bar is reset, and once more after it.
+void Form1::Command2_Click()
+{
+    Text1->clear();
+    ProgressBar1.setValue(0);
+    Text1_Change();
+    Image1->hide();
+}
+
+// Exit: the window goes and the program ends; 1.jpg stays where it is.
+void Form1::Command4_Click()
+{
+    close();
+    QCoreApplication::exit(0);
+}
+
+// The line counter: one line, and one more for every 48 characters (96 bytes of UTF-16), line
+// breaks counting two characters each (CR LF) as the panel hands the text out. Both counts are
+// the document's own, so the count costs nothing however much the panel holds.
+void Form1::Text1_Change()
+{
+    const QTextDocument *document = Text1->document();
+    const qint64 breaks = document->blockCount() - 1;
+    const qint64 characters = (document->characterCount() - 1) + breaks;
+    const auto lines = qint64(std::floor(double(2 * characters) / 96.0 + 1.0));
+    Label2->setText(u"文本总行数："_s + QString::number(lines));
 }
 
 void Form1::showWarning(const QString &message)

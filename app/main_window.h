@@ -39,6 +39,9 @@ private:
     void createControls();
     void fitLinesToPanel();
     void Command1_Click();
+    void Command2_Click();
+    void Command4_Click();
+    void Text1_Change();
     void showWarning(const QString &message);
 
     QString m_outputFolder;

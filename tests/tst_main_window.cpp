@@ -4,6 +4,7 @@
 #include "message_boxes.h"
 #include "test_pictures.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -74,6 +75,14 @@ private slots:
     void refusedSettingsAreSkipped();
     void secondConversionShowsThePictureAgain();
     void failedWriteShowsNoEarlierPicture();
+
+    void lineCount_data();
+    void lineCount();
+    void lineCountAfterTypingAndPasting();
+    void clear_data();
+    void clear();
+    void exitLeavesTheFile_data();
+    void exitLeavesTheFile();
 
 private:
     void convert(const QString &text);
@@ -410,6 +419,120 @@ void TestMainWindow::failedWriteShowsNoEarlierPicture()
     QVERIFY(text.section(u'\n', 1).size() > 0); // the system's reason
     QCOMPARE(readAll(path), earlier);
     QVERIFY(m_window->Image1->pixmap().isNull());
+}
+
+void TestMainWindow::lineCount_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("empty") << QString() << u"文本总行数：1"_s;
+    QTest::newRow("47 characters") << u"A"_s.repeated(47) << u"文本总行数：1"_s;
+    QTest::newRow("48 characters") << u"A"_s.repeated(48) << u"文本总行数：2"_s;
+    QTest::newRow("95 characters") << u"A"_s.repeated(95) << u"文本总行数：2"_s;
+    QTest::newRow("96 characters") << u"A"_s.repeated(96) << u"文本总行数：3"_s;
+    QTest::newRow("two lines of a dump are 12 characters")
+        << u"FF D8\r\nFF D9"_s << u"文本总行数：1"_s;
+    QTest::newRow("a line break counts CR and LF")
+        << u"A"_s.repeated(46) + u"\n"_s << u"文本总行数：2"_s;
+    QTest::newRow("full-width characters count one each")
+        << u"图"_s.repeated(48) << u"文本总行数：2"_s;
+    QTest::newRow("a character outside the BMP counts two")
+        << u"\U0001F600"_s.repeated(24) << u"文本总行数：2"_s;
+    QTest::newRow("10,000 lines of 16 pairs")
+        << (u"FF "_s.repeated(16) + u"\n"_s).repeated(10000) << u"文本总行数：10417"_s;
+}
+
+void TestMainWindow::lineCount()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, caption);
+
+    m_window->Text1->setPlainText(u"x"_s); // the caption reads 0 until the first change
+    m_window->Text1->setPlainText(text);
+    QCOMPARE(m_window->Label2->text(), caption);
+}
+
+void TestMainWindow::lineCountAfterTypingAndPasting()
+{
+    m_window->Text1->setFocus();
+    QTest::keyClicks(m_window->Text1, u"FF D8 FF E0 00 10 4A 46 49 46 00 01 01 00 00 01 "_s);
+    QCOMPARE(m_window->Label2->text(), u"文本总行数：2"_s);
+    QTest::keyClick(m_window->Text1, Qt::Key_Backspace);
+    QCOMPARE(m_window->Label2->text(), u"文本总行数：1"_s);
+
+    QApplication::clipboard()->setText(u"00 "_s.repeated(32));
+    QTest::keyClick(m_window->Text1, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_window->Text1->toPlainText().size(), 47 + 96);
+    QCOMPARE(m_window->Label2->text(), u"文本总行数：3"_s);
+}
+
+void TestMainWindow::clear_data()
+{
+    QTest::addColumn<bool>("afterConversion");
+    QTest::newRow("a clear window") << false;
+    QTest::newRow("after a conversion") << true;
+}
+
+void TestMainWindow::clear()
+{
+    QFETCH(bool, afterConversion);
+
+    const QByteArray jpeg = testing::makeJpeg({100, 80});
+    const QString dump = testing::dumpOf(jpeg);
+    if (afterConversion)
+        convert(dump);
+    const QString path = m_folder->filePath(u"1.jpg"_s);
+    const QByteArray file = readAll(path);
+    const float max = m_window->ProgressBar1.Max();
+
+    // The counter has run, nested, by the time the bar is reset.
+    QString captionAtReset;
+    connect(&m_window->ProgressBar1, &ProgressBar::valueSet, this,
+            [&] { captionAtReset = m_window->Label2->text(); });
+    QTest::mouseClick(m_window->Command2, Qt::LeftButton);
+    QCOMPARE(captionAtReset, u"文本总行数：1"_s);
+
+    QCOMPARE(m_window->Text1->toPlainText(), QString());
+    QCOMPARE(m_window->Label2->text(), u"文本总行数：1"_s);
+    QCOMPARE(m_window->ProgressBar1.Value(), 0.0f);
+    QCOMPARE(m_window->ProgressBar1.Max(), max);
+    QVERIFY(m_window->ProgressBar1.Visible());
+    QVERIFY(!m_window->Image1->isVisible());
+    QCOMPARE(m_window->Image1->pixmap().isNull(), !afterConversion); // kept, only hidden
+    QCOMPARE(readAll(path), file);
+    QCOMPARE(m_window->Label1->text(), u"请将“FF D8 。。。FF D9”放入文本框"_s);
+    const QImage shot = m_window->grab(QRect(320, 8, 425, 345)).toImage();
+    QCOMPARE(shot.pixelColor(212, 172), QColor(0x80, 0x40, 0x00));
+    QVERIFY(m_answerer->shown.isEmpty());
+
+    // The next conversion shows the picture again.
+    convert(dump);
+    QVERIFY(m_window->Image1->isVisible());
+    QVERIFY(!m_window->Image1->pixmap().isNull());
+    QCOMPARE(readAll(path), jpeg);
+}
+
+void TestMainWindow::exitLeavesTheFile_data()
+{
+    QTest::addColumn<bool>("byButton");
+    QTest::newRow("退出") << true;
+    QTest::newRow("closing the window") << false;
+}
+
+void TestMainWindow::exitLeavesTheFile()
+{
+    QFETCH(bool, byButton);
+
+    const QByteArray jpeg = testing::makeJpeg({60, 40});
+    convert(testing::dumpOf(jpeg));
+    if (byButton)
+        QTest::mouseClick(m_window->Command4, Qt::LeftButton);
+    else
+        m_window->close();
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(m_answerer->shown.isEmpty());
+    QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), jpeg);
 }
 
 QTEST_MAIN(TestMainWindow)
