@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""The real program in a real X server, driven as a person drives it: keys, clicks, the clipboard.
+
+    e2e_window.py PROGRAM
+
+Starts its own Xvfb at 96 dpi, copies PROGRAM into a fresh folder whose name holds a blank and
+Chinese characters, and runs it there. Exits 77 (skipped) when no X server can be started.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+SKIP = 77
+TITLE = '图片转换工具--'
+WINDOW_AT = (303, 153)
+WINDOW_SIZE = (757, 543)
+PICTURE_AREA = (320, 8, 425, 345)  # left, top, width, height inside the window
+BROWN = (0x80, 0x40, 0x00)
+TEXT1 = (160, 180)
+COMMAND1, COMMAND2, COMMAND4 = (124, 476), (356, 476), (604, 476)
+
+PROGRAM = None
+ENV = None
+
+
+def run(*args, stdin=None, timeout=20):
+    return subprocess.run(args, input=stdin, capture_output=True, env=ENV, timeout=timeout,
+                          check=True).stdout
+
+
+def serve_clipboard(text):
+    # xclip goes on serving the clipboard in the background: its output is not waited for.
+    subprocess.run(['xclip', '-selection', 'clipboard', '-in'], input=text.encode(), env=ENV,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20, check=True)
+
+
+def wait_for(what, condition, timeout=15.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError('timed out waiting for ' + what)
+
+
+def find_windows(name):
+    result = subprocess.run(['xdotool', 'search', '--onlyvisible', '--name', name],
+                            capture_output=True, env=ENV, text=True)
+    return result.stdout.split()
+
+
+def start_xvfb():
+    """Starts Xvfb on a free display; returns the process and the display, or None."""
+    if not shutil.which('Xvfb'):
+        return None
+    read, write = os.pipe()
+    server = subprocess.Popen(['Xvfb', '-displayfd', str(write), '-screen', '0', '1280x1024x24',
+                               '-dpi', '96', '-nolisten', 'tcp'], pass_fds=(write,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    number = b''
+    deadline = time.monotonic() + 10
+    while not number.endswith(b'\n') and time.monotonic() < deadline and server.poll() is None:
+        chunk = os.read(read, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read)
+    if not number.strip().isdigit():
+        server.kill()
+        return None
+    return server, ':' + number.decode().strip()
+
+
+def screenshot(x, y, width, height):
+    """The screen's pixels in a rectangle, as rows of (r, g, b)."""
+    data = run('import', '-window', 'root', '-crop', f'{width}x{height}+{x}+{y}', '+repage',
+               '-depth', '8', 'ppm:-')
+    return parse_ppm(data)
+
+
+def parse_ppm(data):
+    fields = re.match(rb'P6\s+(\d+)\s+(\d+)\s+(\d+)\s', data)
+    width, height = int(fields.group(1)), int(fields.group(2))
+    pixels = data[fields.end():]
+    return [[tuple(pixels[(row * width + col) * 3:(row * width + col) * 3 + 3])
+             for col in range(width)] for row in range(height)]
+
+
+def mean_difference(a, b):
+    total = count = 0
+    for row_a, row_b in zip(a, b):
+        for pa, pb in zip(row_a, row_b):
+            total += sum(abs(ca - cb) for ca, cb in zip(pa, pb))
+            count += 3
+    return total / count
+
+
+def dump(data, per_line=None):
+    pairs = ['%02X' % byte for byte in data]
+    if per_line is None:
+        return ' '.join(pairs) + ' '
+    lines = [' '.join(pairs[i:i + per_line]) + ' ' for i in range(0, len(pairs), per_line)]
+    return '\n'.join(lines)
+
+
+class Program:
+    """One run of the program in its folder."""
+
+    def __init__(self, folder):
+        self.process = subprocess.Popen([str(folder / PROGRAM.name)], cwd='/', env=ENV,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        found = wait_for('the window', lambda: find_windows('^' + re.escape(TITLE)))
+        self.window = found[0]
+        # Let it draw itself before anything looks at it.
+        wait_for('the brown panel', lambda: self.picture_area_mean() is not None)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+    def click(self, point):
+        run('xdotool', 'mousemove', '--window', self.window, str(point[0]), str(point[1]),
+            'click', '1')
+
+    def key(self, *keys):
+        run('xdotool', 'key', '--clearmodifiers', *keys)
+
+    def paste(self, text):
+        serve_clipboard(text)
+        self.click(TEXT1)
+        self.key('ctrl+v')
+
+    def picture_area(self):
+        left, top, width, height = PICTURE_AREA
+        return screenshot(WINDOW_AT[0] + left, WINDOW_AT[1] + top, width, height)
+
+    def picture_area_mean(self):
+        # Text1's edge covers the area's first column: the mean is taken inside it.
+        rows = self.picture_area()
+        pixels = [p for row in rows[2:-2:17] for p in row[2:-2:17]]
+        return tuple(sum(c[i] for c in pixels) // len(pixels) for i in range(3))
+
+    def answer_warning(self):
+        """Waits for the message box titled 警告, and dismisses it with Enter."""
+        box = wait_for('the 警告 message box', lambda: find_windows('^警告$'))[0]
+        run('xdotool', 'windowfocus', '--sync', box)
+        self.key('Return')
+        wait_for('the message box to go', lambda: not find_windows('^警告$'))
+
+
+class EndToEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.folder = Path(cls.tmp.name) / '图片 转换 工具'
+        cls.folder.mkdir()
+        shutil.copy2(PROGRAM, cls.folder / PROGRAM.name)
+        cls.output = cls.folder / '1.jpg'
+        pictures = Path(cls.tmp.name) / 'pictures'
+        pictures.mkdir()
+        cls.baseline = pictures / 'baseline.jpg'
+        cls.progressive = pictures / 'progressive.jpg'
+        run('convert', '-seed', '7', '-size', '360x270', 'plasma:fractal', '-quality', '85',
+            str(cls.baseline))
+        run('convert', '-seed', '8', '-size', '300x300', 'plasma:fractal', '-quality', '80',
+            '-interlace', 'Plane', str(cls.progressive))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def setUp(self):
+        self.program = Program(self.folder)
+
+    def tearDown(self):
+        self.program.close()
+
+    def assert_shows(self, picture):
+        """The picture fills the picture area, stretched over it."""
+        expected = parse_ppm(run('convert', str(picture), '-resize', '425x345!', '-depth', '8',
+                                 'ppm:-'))
+        difference = wait_for('the picture', lambda: (
+            lambda d: d if d < 12 else None)(mean_difference(self.program.picture_area(),
+                                                                expected)))
+        self.assertLess(difference, 12)
+
+    def convert_and_wait(self):
+        before = self.output.stat().st_mtime_ns if self.output.exists() else None
+        self.program.click(COMMAND1)
+        wait_for('1.jpg to be written', lambda: self.output.exists()
+                 and self.output.stat().st_mtime_ns != before)
+
+    def test_window_at_start(self):
+        window = self.program.window
+        self.assertTrue(run('xdotool', 'getwindowname', window).decode().startswith(TITLE))
+        info = run('xwininfo', '-id', window).decode()
+        numbers = {key: int(value) for key, value in re.findall(
+            r'^\s*(Absolute upper-left X|Absolute upper-left Y|Width|Height):\s+(-?\d+)', info,
+            re.M)}
+        self.assertEqual((numbers['Absolute upper-left X'], numbers['Absolute upper-left Y']),
+                         WINDOW_AT)
+        self.assertEqual((numbers['Width'], numbers['Height']), WINDOW_SIZE)
+        hints = run('xprop', '-id', window, 'WM_NORMAL_HINTS').decode()
+        self.assertIn('minimum size: 757 by 543', hints)
+        self.assertIn('maximum size: 757 by 543', hints)
+        mean = self.program.picture_area_mean()
+        for channel, expected in zip(mean, BROWN):
+            self.assertAlmostEqual(channel, expected, delta=2)
+
+    def test_pasted_pictures_are_converted(self):
+        for picture, per_line in ((self.baseline, None), (self.progressive, 16)):
+            with self.subTest(picture=picture.name, per_line=per_line):
+                data = picture.read_bytes()
+                self.program.click(COMMAND2)
+                self.program.paste(dump(data, per_line))
+                self.convert_and_wait()
+                self.assertEqual(self.output.read_bytes(), data)
+                self.assert_shows(picture)
+
+    def test_not_a_picture_is_told_and_written(self):
+        self.program.paste('FF D8 00 11 22 33 FF D9')
+        self.program.click(COMMAND1)
+        self.program.answer_warning()
+        self.assertEqual(self.output.read_bytes(), bytes.fromhex('FFD800112233FFD9'))
+
+    def test_empty_panel_is_told(self):
+        self.program.click(COMMAND1)
+        self.program.answer_warning()
+
+    def test_clear_brings_back_the_brown_panel(self):
+        self.program.paste(dump(self.baseline.read_bytes()))
+        self.convert_and_wait()
+        self.assert_shows(self.baseline)
+        self.program.click(COMMAND2)
+        wait_for('the brown panel', lambda: all(
+            abs(c - e) <= 2 for c, e in zip(self.program.picture_area_mean(), BROWN)))
+
+    def test_exit_ends_the_program_and_keeps_the_file(self):
+        data = self.progressive.read_bytes()
+        self.program.paste(dump(data))
+        self.convert_and_wait()
+        self.program.click(COMMAND4)
+        self.assertEqual(self.program.process.wait(timeout=10), 0)
+        self.assertEqual(self.output.read_bytes(), data)
+
+
+def main():
+    global PROGRAM, ENV
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    PROGRAM = Path(sys.argv[1]).resolve()
+    for tool in ('xdotool', 'xclip', 'import', 'convert', 'xwininfo', 'xprop'):
+        if not shutil.which(tool):
+            print(f'{tool} is missing: install xdotool, xclip, imagemagick and x11-utils',
+                  file=sys.stderr)
+            return 1
+    started = start_xvfb()
+    if started is None:
+        print('SKIP: no X server could be started', file=sys.stderr)
+        return SKIP
+    server, display = started
+    runtime = tempfile.TemporaryDirectory()
+    os.chmod(runtime.name, 0o700)
+    ENV = dict(os.environ, DISPLAY=display, XDG_RUNTIME_DIR=runtime.name)
+    for name in ('QT_QPA_PLATFORM', 'WAYLAND_DISPLAY'):
+        ENV.pop(name, None)
+    try:
+        result = unittest.main(argv=[sys.argv[0], '-v'], exit=False).result
+        return 0 if result.wasSuccessful() else 1
+    finally:
+        server.terminate()
+        server.wait()
+        runtime.cleanup()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
