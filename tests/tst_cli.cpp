@@ -1,6 +1,6 @@
 // hexjpg-cli as a script runs it: its exit statuses, messages and the file it leaves.
 
-#include "test_pictures.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +9,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using testing::readAll;
 
 namespace {
 
@@ -27,12 +28,6 @@ Run runCli(const QString &program, const QStringList &args, const QByteArray &in
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

@@ -1,34 +1,19 @@
 // The conversion core with its output file.
 
 #include "hex_to_jpeg.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 using namespace hexjpg;
+using testing::readAll;
+using testing::writeFile;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 class LengthSink : public ProgressSink {
 public:
@@ -78,7 +63,7 @@ void TestConversion::writesTheDecodedBytes()
     QTemporaryDir folder;
     const QString path = folder.filePath(u"1.jpg"_s);
     if (!earlier.isNull())
-        writeFile(path, earlier);
+        QVERIFY(writeFile(path, earlier));
 
     LengthSink sink;
     const ConversionResult result = convertHexDump(text, folder.path(), &sink);
@@ -130,17 +115,12 @@ void TestConversion::fullDiskLeavesEarlierFile()
     QTemporaryDir folder;
     const QString path = folder.filePath(u"1.jpg"_s);
     const QByteArray earlier(1000, 'e');
-    writeFile(path, earlier);
+    QVERIFY(writeFile(path, earlier));
 
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 4096;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const ConversionResult result = convertHexDump(u"AB"_s.repeated(10000), folder.path());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    const ConversionResult result = [&] {
+        testing::FileSizeLimit limit(4096);
+        return convertHexDump(u"AB"_s.repeated(10000), folder.path());
+    }();
 
     QVERIFY(!result.ok());
     QVERIFY(!result.error.isEmpty());

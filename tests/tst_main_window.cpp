@@ -2,7 +2,7 @@
 
 #include "main_window.h"
 #include "message_boxes.h"
-#include "test_pictures.h"
+#include "test_support.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -16,27 +16,10 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 using namespace Qt::StringLiterals;
+using testing::readAll;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // Lines of the panel's first paragraph as laid out, and the text of each.
 QStringList layoutLines(QPlainTextEdit *edit)
@@ -398,17 +381,12 @@ void TestMainWindow::failedWriteShowsNoEarlierPicture()
     // An earlier picture on disk, a new dump too large to be written.
     const QString path = m_folder->filePath(u"1.jpg"_s);
     const QByteArray earlier = testing::makeJpeg({64, 64});
-    writeFile(path, earlier);
+    QVERIFY(testing::writeFile(path, earlier));
 #ifdef Q_OS_LINUX
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    convert(u"AB "_s.repeated(100000));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    {
+        testing::FileSizeLimit limit(64 * 1024);
+        convert(u"AB "_s.repeated(100000));
+    }
 #else
     QSKIP("needs RLIMIT_FSIZE");
 #endif

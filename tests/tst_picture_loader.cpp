@@ -1,7 +1,7 @@
 // The picture loader: a picture, or the number of the failure.
 
 #include "picture_loader.h"
-#include "test_pictures.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -65,11 +65,8 @@ void TestPictureLoader::load()
     const QString path = dir.filePath(u"1.jpg"_s);
     if (folder)
         QVERIFY(QDir(dir.path()).mkdir(u"1.jpg"_s));
-    if (!contents.isNull()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    if (!contents.isNull())
+        QVERIFY(testing::writeFile(path, contents));
 
     const LoadedPicture picture = PictureLoader(kPictureAreaSize).load(path);
     if (error == -1) {
@@ -103,10 +100,7 @@ void TestPictureLoader::damagedFilesNeverCrash()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(u"1.jpg"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-    file.close();
+    QVERIFY(testing::writeFile(path, contents));
 
     QElapsedTimer timer;
     timer.start();
