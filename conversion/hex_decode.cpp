@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <limits>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -55,9 +54,10 @@ QByteArray decodeHexReference(QStringView text, ProgressSink *progress)
 //
 // The text is taken in chunks. Each chunk is compacted into a small buffer of ASCII bytes (white
 // space dropped, every character outside ASCII that is not white space turned into a non-digit),
-// and the buffer's pairs are then decoded sixteen at a time. Both stages work on blocks of
-// sixteen characters with SSSE3 where the processor has it; a block holding a character outside
-// ASCII takes the scalar road.
+// and the buffer's pairs are then decoded a vector at a time, into the caller's memory or into a
+// window that goes to a byte sink whenever it fills. Both stages use AVX2 (32 characters at a
+// time) or SSSE3 (16) where the processor has them; a block holding a character outside ASCII
+// takes the scalar road.
 
 namespace {
 

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Configures and builds the project in build/ (or $BUILD_DIR), installing what it needs.
+# Arguments, if any, name the targets to build; without them everything is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh build-essential cmake qt6-base-dev libgl-dev fonts-arphic-uming
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+targets=()
+for target in "$@"; do targets+=(--target "$target"); done
+cmake --build "$build" --parallel "$(nproc)" "${targets[@]}"
