@@ -20,11 +20,6 @@ public:
     // outputFolder: where 1.jpg is written; by default the folder that holds the program.
     explicit Form1(const QString &outputFolder = {}, QWidget *parent = nullptr);
 
-    QString outputFolder() const { return m_outputFolder; }
-
-    // The window's font: 宋体 9 pt, or the first installed stand-in with its metrics.
-    static QFont windowFont();
-
     QPushButton *Command4;
     ProgressBar ProgressBar1;
     QPushButton *Command2;
@@ -36,6 +31,9 @@ public:
     QLabel *Image2;
 
 private:
+    // The window's font: 宋体 9 pt, or the first installed stand-in with its metrics.
+    static QFont windowFont();
+
     void createControls();
     void fitLinesToPanel();
     void Command1_Click();

@@ -72,15 +72,17 @@ void ProgressBar::setVisible(bool visible)
 
 double ProgressBar::nextDrawnValue(double value) const
 {
-    const double span = double(m_max) - double(m_min);
-    const double pixels = std::max(1, m_bar->width());
-    const double drawn = std::floor((value - m_min) * pixels / span);
-    return m_min + std::ceil((drawn + 1) * span / pixels);
+    return m_min + std::ceil((drawnPixels(value) + 1) / pixelsPerUnit());
 }
 
-int ProgressBar::drawnPixels(float value) const
+double ProgressBar::pixelsPerUnit() const
 {
-    return int((double(value) - m_min) * std::max(1, m_bar->width()) / (double(m_max) - m_min));
+    return std::max(1, m_bar->width()) / (double(m_max) - double(m_min));
+}
+
+int ProgressBar::drawnPixels(double value) const
+{
+    return int(std::floor((value - m_min) * pixelsPerUnit()));
 }
 
 // Puts the value on the widget and paints it at once: the caller may keep the event loop

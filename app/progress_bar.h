@@ -45,7 +45,8 @@ signals:
 
 private:
     void applyRange();
-    int drawnPixels(float value) const;
+    double pixelsPerUnit() const;
+    int drawnPixels(double value) const;
     void draw();
 
     QProgressBar *m_bar;

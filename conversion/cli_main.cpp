@@ -26,9 +26,8 @@ void say(const QString &text)
 
 const char16_t kUsage[] = u"用法：hexjpg-cli [--dir 文件夹] [文件]";
 
+// Follows the usage line in --help.
 const char16_t kHelp[] =
-    u"用法：hexjpg-cli [--dir 文件夹] [文件]\n"
-    u"\n"
     u"把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
     u"从“文件”读取文本（UTF-8）；没有给出文件或文件为“-”时从标准输入读取。\n"
     u"空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。\n"
@@ -57,7 +56,9 @@ int parse(const QStringList &args, Options &options)
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (arg == u"-h" || arg == u"--help") {
-            const QByteArray help = QString::fromUtf16(kHelp).toUtf8() + '\n';
+            const QByteArray help =
+                (QString::fromUtf16(kUsage) + u"\n\n"_s + QString::fromUtf16(kHelp)).toUtf8() +
+                '\n';
             std::fwrite(help.constData(), 1, std::size_t(help.size()), stdout);
             return Picture;
         }

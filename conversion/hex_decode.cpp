@@ -180,6 +180,23 @@ inline unsigned separatorMask(__m128i bytes)
     return unsigned(_mm_movemask_epi8(_mm_or_si128(blank, control)));
 }
 
+// Stores the bytes of a 16-byte block whose bit is set in keep at dst, in order, with two
+// 8-byte stores (dst needs 16 bytes of room); returns how many were kept.
+inline unsigned compress16(__m128i bytes, unsigned keep, std::uint8_t *dst)
+{
+    const unsigned lo = keep & 0xff, hi = keep >> 8;
+    const __m128i shuffle = _mm_unpacklo_epi64(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[lo])),
+        _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[hi])),
+                     _mm_set1_epi8(8)));
+    const __m128i packed = _mm_shuffle_epi8(bytes, shuffle);
+    const unsigned loCount = unsigned(__builtin_popcount(lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), packed);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + loCount),
+                     _mm_unpackhi_epi64(packed, packed));
+    return loCount + unsigned(__builtin_popcount(hi));
+}
+
 template <typename Unit>
 std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst)
 {
@@ -196,18 +213,7 @@ std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst)
             _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), bytes);
             dst += 16;
         } else if (keep != 0) {
-            const unsigned lo = keep & 0xff, hi = keep >> 8;
-            const __m128i shuffle = _mm_unpacklo_epi64(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[lo])),
-                _mm_add_epi8(
-                    _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[hi])),
-                    _mm_set1_epi8(8)));
-            const __m128i packed = _mm_shuffle_epi8(bytes, shuffle);
-            const unsigned loCount = unsigned(__builtin_popcount(lo));
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), packed);
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + loCount),
-                             _mm_unpackhi_epi64(packed, packed));
-            dst += loCount + unsigned(__builtin_popcount(hi));
+            dst += compress16(bytes, keep, dst);
         }
     }
     dst += compactScalar(src + i, count - i, dst);
@@ -269,7 +275,9 @@ void decodePairsSsse3(const std::uint8_t *src, std::size_t pairs, std::uint8_t *
 #endif
 
 // The same with AVX2, thirty-two characters at a time. Within each 128-bit lane the work is the
-// SSSE3 one; the packs need their 64-bit quarters put back in order.
+// SSSE3 one (the compaction calls it lane by lane); the packs need their 64-bit quarters put back
+// in order. The loops stay apart from the SSSE3 ones: code compiled for AVX2 must not run on a
+// processor that only has SSSE3.
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,popcnt"))), apply_to = function)
@@ -303,14 +311,6 @@ inline std::uint32_t separatorMask32(__m256i bytes)
     return std::uint32_t(_mm256_movemask_epi8(_mm256_or_si256(blank, control)));
 }
 
-inline __m128i shuffleFor(unsigned lo, unsigned hi)
-{
-    return _mm_unpacklo_epi64(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[lo])),
-        _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(kCompress.index[hi])),
-                     _mm_set1_epi8(8)));
-}
-
 template <typename Unit>
 std::size_t compactAvx2(const Unit *src, std::size_t count, std::uint8_t *dst)
 {
@@ -327,21 +327,8 @@ std::size_t compactAvx2(const Unit *src, std::size_t count, std::uint8_t *dst)
             _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), bytes);
             dst += 32;
         } else if (keep != 0) {
-            const unsigned m0 = keep & 0xff, m1 = (keep >> 8) & 0xff, m2 = (keep >> 16) & 0xff,
-                           m3 = keep >> 24;
-            const __m256i packed = _mm256_shuffle_epi8(
-                bytes, _mm256_setr_m128i(shuffleFor(m0, m1), shuffleFor(m2, m3)));
-            const __m128i low = _mm256_castsi256_si128(packed);
-            const __m128i high = _mm256_extracti128_si256(packed, 1);
-            const unsigned c0 = unsigned(__builtin_popcount(m0));
-            const unsigned c01 = c0 + unsigned(__builtin_popcount(m1));
-            const unsigned c012 = c01 + unsigned(__builtin_popcount(m2));
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), low);
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + c0), _mm_unpackhi_epi64(low, low));
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + c01), high);
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + c012),
-                             _mm_unpackhi_epi64(high, high));
-            dst += c012 + unsigned(__builtin_popcount(m3));
+            dst += compress16(_mm256_castsi256_si128(bytes), keep & 0xffff, dst);
+            dst += compress16(_mm256_extracti128_si256(bytes, 1), keep >> 16, dst);
         }
     }
     dst += compactScalar(src + i, count - i, dst);
