@@ -1,4 +1,5 @@
 #include "main_window.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -6,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     // The image plug-ins' warnings only repeat in English what the window tells the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     Form1 window;

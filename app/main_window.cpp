@@ -1,17 +1,14 @@
 #include "main_window.h"
 
 #include "hex_to_jpeg.h"
+#include "text_panel.h"
+#include "warning.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QStyle>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <cmath>
@@ -83,7 +80,7 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::Text1_Change);
+    connect(Text1, &TextPanel::textChanged, this, &Form1::Text1_Change);
     Command1->setFocus();
 }
 
@@ -125,15 +122,9 @@ void Form1::createControls()
     Label2 = label(this, u"Label2"_s, {544, 392, 185, 17});
     Label2->setText(u"文本总行数：0"_s);
 
-    Text1 = new QPlainTextEdit(this);
+    Text1 = new TextPanel(this);
     Text1->setObjectName(u"Text1"_s);
     Text1->setGeometry(8, 8, 313, 369);
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    Text1->setTabChangesFocus(true);
-    fitLinesToPanel();
 
     Command1 = button(this, u"Command1"_s, u"转换"_s, {56, 416, 137, 121});
     Command2 = button(this, u"Command2"_s, u"清除"_s, {288, 416, 137, 121});
@@ -146,33 +137,24 @@ void Form1::createControls()
     setTabOrder(Command2, Command4);
 }
 
-// A wrapped line of the panel holds 48 half-width characters, not 49, as the line counter
-// assumes: the text is given 48½ characters' width whatever the style's frame and scroll bar.
-void Form1::fitLinesToPanel()
-{
-    const int advance = QFontMetrics(Text1->font()).horizontalAdvance(u'0');
-    const int scrollBar = Text1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                                      Text1->verticalScrollBar());
-    const int viewport = Text1->width() - 2 * Text1->frameWidth() - scrollBar;
-    const double textWidth = 48 * advance + advance / 2.0;
-    Text1->document()->setDocumentMargin(std::max(0.0, (viewport - textWidth) / 2));
-}
-
 void Form1::Command1_Click()
 {
-    const QString text = Text1->toPlainText();
-    if (text.isEmpty()) {
-        showWarning(u"请将数据粘贴文本框中"_s);
+    if (Text1->text().isEmpty()) {
+        showWarning(this, u"请将数据粘贴文本框中"_s);
         return;
     }
     Image1->setVisible(true);
 
     BarProgress progress(ProgressBar1);
-    const hexjpg::ConversionResult written =
-        hexjpg::convertHexDump(text, m_outputFolder, &progress);
+    hexjpg::ConversionResult written;
+    {
+        // The core reads the panel's own buffer, which stays put until it is done.
+        const TextPanel::Reading reading(*Text1);
+        written = hexjpg::convertHexDump(reading.text(), m_outputFolder, &progress);
+    }
     if (!written.ok()) {
         // The earlier 1.jpg is not shown as though it were this result.
-        showWarning(u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
+        showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
         return;
     }
 
@@ -180,7 +162,7 @@ void Form1::Command1_Click()
     if (picture.error == 0)
         Image1->setPixmap(QPixmap::fromImage(picture.image));
     else if (picture.error == hexjpg::kInvalidPicture)
-        showWarning(u"照片不正确！"_s);
+        showWarning(this, u"照片不正确！"_s);
 }
 
 // Clear: an empty panel, an empty bar, the brown panel in the picture area. The counter runs on
@@ -201,20 +183,11 @@ void Form1::Command4_Click()
 }
 
 // The line counter: one line, and one more for every 48 characters (96 bytes of UTF-16), line
-// breaks counting two characters each (CR LF) as the panel hands the text out. Both counts are
-// the document's own, so the count costs nothing however much the panel holds.
+// breaks counting two characters each (CR LF). Both counts are the panel's own, so the count
+// costs nothing however much the panel holds.
 void Form1::Text1_Change()
 {
-    const QTextDocument *document = Text1->document();
-    const qint64 breaks = document->blockCount() - 1;
-    const qint64 characters = (document->characterCount() - 1) + breaks;
+    const qint64 characters = Text1->content().size() + Text1->content().lineBreaks();
     const auto lines = qint64(std::floor(double(2 * characters) / 96.0 + 1.0));
     Label2->setText(u"文本总行数："_s + QString::number(lines));
-}
-
-void Form1::showWarning(const QString &message)
-{
-    QMessageBox box(QMessageBox::NoIcon, u"警告"_s, message, QMessageBox::Ok, this);
-    box.button(QMessageBox::Ok)->setText(u"确定"_s);
-    box.exec();
 }

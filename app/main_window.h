@@ -5,12 +5,12 @@
 
 #include "picture_loader.h"
 #include "progress_bar.h"
+#include "text_panel.h"
 
 #include <QString>
 #include <QWidget>
 
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 
 class Form1 : public QWidget {
@@ -24,7 +24,7 @@ public:
     ProgressBar ProgressBar1;
     QPushButton *Command2;
     QPushButton *Command1;
-    QPlainTextEdit *Text1;
+    TextPanel *Text1;
     QLabel *Label2;
     QLabel *Label1;
     QLabel *Image1;
@@ -35,12 +35,10 @@ private:
     static QFont windowFont();
 
     void createControls();
-    void fitLinesToPanel();
     void Command1_Click();
     void Command2_Click();
     void Command4_Click();
     void Text1_Change();
-    void showWarning(const QString &message);
 
     QString m_outputFolder;
     hexjpg::PictureLoader m_loader;

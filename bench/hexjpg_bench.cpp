@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -198,8 +200,9 @@ void compareClickWithCore(int rounds)
     print("read-text1-ms", median(readNs) / 1e6);
     print("load-picture-ms", median(loadNs) / 1e6);
 
-    std::vector<double> clickNs, coreNs, ratios;
+    std::vector<double> clickNs, coreNs, ratios, withLoad;
     bool shown = true;
+    const QString coreWritten = hexjpg::outputPath(coreFolder.path());
     for (int round = 0; round < rounds; ++round) {
         window.Image1->clear();
         const double click = nsecs([&] {
@@ -208,16 +211,90 @@ void compareClickWithCore(int rounds)
         });
         shown = shown && !window.Image1->pixmap().isNull();
         const double core = nsecs([&] { hexjpg::convertHexDump(dump, coreFolder.path()); });
+        const double load = nsecs([&] { loader.load(coreWritten); });
         clickNs.push_back(click);
         coreNs.push_back(core);
         ratios.push_back(click / core);
+        withLoad.push_back(click / (core + load));
     }
     std::printf("click-shows-picture: %s\n", shown ? "yes" : "NO");
     print("click-ms", median(clickNs) / 1e6);
     print("core-ms", median(coreNs) / 1e6);
     print("click/core", median(ratios));
+    print("click/(core+load)", median(withLoad));
     print("(read+core+load)/core",
           (median(readNs) + median(coreNs) + median(loadNs)) / median(coreNs));
+}
+
+// The text panel on the one-line dump of a photo: a paste by Ctrl+V against a plain copy of the
+// text, keys in it, its memory; and the stock QPlainTextEdit typing into a tenth of that text.
+void measurePanel(const QString &dump, int rounds)
+{
+    TextPanel panel;
+    panel.setFont(QFont(u"AR PL UMing CN"_s, 9));
+    panel.resize(313, 369);
+    panel.show();
+    QApplication::processEvents();
+    QClipboard *clipboard = QApplication::clipboard();
+
+    std::vector<double> pasteRatios, keystrokeNs, ctrlEndNs, pageDownNs;
+    for (int round = 0; round < rounds; ++round) {
+        panel.clear();
+        clipboard->setText(dump);
+        const double paste = nsecs([&] {
+            QTest::keyClick(&panel, Qt::Key_V, Qt::ControlModifier);
+            panel.viewport()->repaint();
+        });
+        const double copy = nsecs([&] {
+            QString copied(dump.constData(), dump.size());
+            Q_UNUSED(copied);
+        });
+        pasteRatios.push_back(paste / copy);
+
+        panel.setCursorPosition(panel.content().size() / 2 + round);
+        keystrokeNs.push_back(nsecs([&] {
+            QTest::keyClick(&panel, Qt::Key_A);
+            panel.viewport()->repaint();
+        }));
+        panel.setCursorPosition(0);
+        ctrlEndNs.push_back(nsecs([&] {
+            QTest::keyClick(&panel, Qt::Key_End, Qt::ControlModifier);
+            panel.viewport()->repaint();
+        }));
+        panel.setCursorPosition(panel.content().size() / 3);
+        pageDownNs.push_back(nsecs([&] {
+            QTest::keyClick(&panel, Qt::Key_PageDown);
+            panel.viewport()->repaint();
+        }));
+    }
+    const bool same = panel.content().size() == dump.size() + 1;
+    std::printf("panel-text-correct: %s\n", same ? "yes" : "NO");
+    print("paste/copy", median(pasteRatios));
+    print("keystroke-ms", median(keystrokeNs) / 1e6, 3);
+    print("ctrl-end-ms", median(ctrlEndNs) / 1e6, 3);
+    print("page-down-ms", median(pageDownNs) / 1e6, 3);
+    print("panel-bytes/char",
+          double(panel.content().memoryUsage()) / double(panel.content().size()));
+
+    // The stock widget, on the dump of a picture a tenth the size.
+    QPlainTextEdit stock;
+    stock.setFont(panel.font());
+    stock.resize(313, 369);
+    stock.setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    stock.show();
+    stock.setPlainText(dump.left(dump.size() / 10));
+    QApplication::processEvents();
+    QTextCursor cursor = stock.textCursor();
+    cursor.setPosition(int(dump.size() / 20));
+    stock.setTextCursor(cursor);
+    std::vector<double> stockNs;
+    for (int round = 0; round < 3; ++round)
+        stockNs.push_back(nsecs([&] {
+            QTest::keyClick(&stock, Qt::Key_A);
+            stock.viewport()->repaint();
+        }));
+    print("stock-keystroke-ms", median(stockNs) / 1e6);
+    print("stock-keystroke/keystroke", median(stockNs) / median(keystrokeNs), 0);
 }
 
 } // namespace
@@ -320,6 +397,7 @@ int main(int argc, char *argv[])
     hexjpg::useDecoderKernel(hexjpg::availableDecoderKernels().back());
 
     compareWithXxd(dump, bytes, std::max(3, rounds / 2));
+    measurePanel(dump, rounds);
     compareClickWithCore(rounds);
     return same ? 0 : 1;
 }

@@ -14,6 +14,7 @@
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace testing {
@@ -54,6 +55,31 @@ public:
 private:
     rlimit m_saved{};
     void (*m_handler)(int) = nullptr;
+};
+
+// While it lives, the process may map no more than bytes beyond what it maps already: the next
+// large allocation fails, as when memory runs out.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_AS, &m_saved);
+        rlimit limited = m_saved;
+        limited.rlim_cur = mappedBytes() + bytes;
+        setrlimit(RLIMIT_AS, &limited);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &m_saved); }
+    AddressSpaceLimit(const AddressSpaceLimit &) = delete;
+    AddressSpaceLimit &operator=(const AddressSpaceLimit &) = delete;
+
+private:
+    static rlim_t mappedBytes()
+    {
+        QFile status(QStringLiteral("/proc/self/statm"));
+        status.open(QIODevice::ReadOnly);
+        return rlim_t(status.readAll().split(' ').value(0).toULongLong()) * rlim_t(getpagesize());
+    }
+    rlimit m_saved{};
 };
 #endif
 

@@ -7,30 +7,26 @@
 #include <QClipboard>
 #include <QFile>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextLayout>
 
 using namespace Qt::StringLiterals;
 using testing::readAll;
 
 namespace {
 
-// Lines of the panel's first paragraph as laid out, and the text of each.
-QStringList layoutLines(QPlainTextEdit *edit)
+// The panel's visual lines, and the text of each.
+QStringList layoutLines(const TextPanel *panel)
 {
-    const QTextBlock block = edit->document()->firstBlock();
-    QTextLayout *layout = block.layout();
+    const panel::PanelText &content = panel->content();
     QStringList lines;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        const QTextLine line = layout->lineAt(i);
-        lines << block.text().mid(line.textStart(), line.textLength());
-    }
+    for (qint64 i = 0; i < content.lineCount(); ++i)
+        lines << panel->text()
+                     .sliced(content.lineStart(i), content.lineEnd(i) - content.lineStart(i))
+                     .toString();
     return lines;
 }
 

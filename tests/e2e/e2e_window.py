@@ -5,6 +5,8 @@
 
 Starts its own Xvfb at 96 dpi, copies PROGRAM into a fresh folder whose name holds a blank and
 Chinese characters, and runs it there. Exits 77 (skipped) when no X server can be started.
+Run it inside a D-Bus session (dbus-run-session) with Debian's Python: the tests whose names end in
+_accessibly read the program through assistive technology (AT-SPI, pyatspi).
 """
 import os
 import re
@@ -14,7 +16,10 @@ import sys
 import tempfile
 import time
 import unittest
+import warnings
 from pathlib import Path
+
+warnings.simplefilter('ignore', ImportWarning)  # raised by pyatspi's bindings as they load
 
 SKIP = 77
 TITLE = '图片转换工具--'
@@ -23,13 +28,16 @@ WINDOW_SIZE = (757, 543)
 PICTURE_AREA = (320, 8, 425, 345)  # left, top, width, height inside the window
 BROWN = (0x80, 0x40, 0x00)
 TEXT1 = (160, 180)
+TEXT1_SCROLL_BAR = (313, 180)
+TEXT_ORIGIN = (11, 10)  # the first character's top-left corner: panel, frame and margin
+CELL, LINE = 6, 12
 COMMAND1, COMMAND2, COMMAND4 = (124, 476), (356, 476), (604, 476)
 
 PROGRAM = None
 ENV = None
 
 
-def run(*args, stdin=None, timeout=20):
+def run(*args, stdin=None, timeout=30):
     return subprocess.run(args, input=stdin, capture_output=True, env=ENV, timeout=timeout,
                           check=True).stdout
 
@@ -111,11 +119,69 @@ def dump(data, per_line=None):
     return '\n'.join(lines)
 
 
+def character_point(column, line=0):
+    """The middle of a character cell of the text panel, in the window."""
+    return (TEXT_ORIGIN[0] + column * CELL + CELL // 2, TEXT_ORIGIN[1] + line * LINE + LINE // 2)
+
+
+def menu_entries(open_menu):
+    """Opens a popup menu with open_menu() and returns its entries as assistive technology reads
+    them, without the shortcuts; the menu is closed again."""
+    import pyatspi
+    from gi.repository import GLib
+    names = []
+
+    def on_focus(event):
+        # An entry that takes the focus (detail1 is 0 where one loses it, as the last menu went).
+        if event.detail1 != 1 or event.source.getRoleName() != 'menu item' or names:
+            return
+        menu = event.source.parent
+        entries = (menu.getChildAtIndex(i).name for i in range(menu.childCount))
+        names.extend(name.split('\t')[0] for name in entries if name)
+        if names:
+            pyatspi.Registry.stop()
+
+    def act():
+        open_menu()
+        run('xdotool', 'key', 'Down')
+        return False
+
+    def give_up():
+        timers.pop()
+        pyatspi.Registry.stop()
+        return False
+
+    events = ('object:state-changed:focused',)
+    pyatspi.Registry.registerEventListener(on_focus, *events)
+    GLib.timeout_add(300, act)
+    timers = [GLib.timeout_add(15000, give_up)]
+    pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(on_focus, *events)
+    for timer in timers:
+        GLib.source_remove(timer)
+    run('xdotool', 'key', 'Escape')
+    return names
+
+
+def accessible_panel():
+    """The text panel as assistive technology sees it, once the program has made itself known."""
+    import pyatspi
+
+    def find():
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in (desktop.getChildAtIndex(i) for i in range(desktop.childCount)):
+            if app is not None and app.name == PROGRAM.name:
+                return pyatspi.findDescendant(app, lambda node: node.getRoleName() == 'text')
+        return None
+    return wait_for('the text panel to be reported to assistive technology', find)
+
+
 class Program:
     """One run of the program in its folder."""
 
-    def __init__(self, folder):
-        self.process = subprocess.Popen([str(folder / PROGRAM.name)], cwd='/', env=ENV,
+    def __init__(self, folder, accessible=False):
+        env = dict(ENV, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1') if accessible else ENV
+        self.process = subprocess.Popen([str(folder / PROGRAM.name)], cwd='/', env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         found = wait_for('the window', lambda: find_windows('^' + re.escape(TITLE)))
         self.window = found[0]
@@ -127,9 +193,9 @@ class Program:
             self.process.kill()
             self.process.wait()
 
-    def click(self, point):
+    def click(self, point, button=1, repeat=1):
         run('xdotool', 'mousemove', '--window', self.window, str(point[0]), str(point[1]),
-            'click', '1')
+            'click', '--repeat', str(repeat), str(button))
 
     def key(self, *keys):
         run('xdotool', 'key', '--clearmodifiers', *keys)
@@ -169,8 +235,11 @@ class EndToEnd(unittest.TestCase):
         pictures.mkdir()
         cls.baseline = pictures / 'baseline.jpg'
         cls.progressive = pictures / 'progressive.jpg'
+        cls.large = pictures / 'large.jpg'
         run('convert', '-seed', '7', '-size', '360x270', 'plasma:fractal', '-quality', '85',
             str(cls.baseline))
+        run('convert', '-seed', '9', '-size', '1600x1200', 'plasma:fractal', '-attenuate', '0.4',
+            '+noise', 'Gaussian', '-quality', '95', str(cls.large), timeout=120)
         run('convert', '-seed', '8', '-size', '300x300', 'plasma:fractal', '-quality', '80',
             '-interlace', 'Plane', str(cls.progressive))
 
@@ -179,7 +248,7 @@ class EndToEnd(unittest.TestCase):
         cls.tmp.cleanup()
 
     def setUp(self):
-        self.program = Program(self.folder)
+        self.program = Program(self.folder, self._testMethodName.endswith('_accessibly'))
 
     def tearDown(self):
         self.program.close()
@@ -243,6 +312,46 @@ class EndToEnd(unittest.TestCase):
         self.program.click(COMMAND2)
         wait_for('the brown panel', lambda: all(
             abs(c - e) <= 2 for c, e in zip(self.program.picture_area_mean(), BROWN)))
+
+    def test_large_paste_then_typing(self):
+        data = self.large.read_bytes()
+        self.assertGreater(len(data), 1 << 20)
+        text = dump(data)
+        self.program.paste(text[:-len('D9 ')])  # the dump of a photo, all but its last pair
+        self.program.key('ctrl+End')
+        run('xdotool', 'type', '--delay', '30', 'D9 ')
+        self.convert_and_wait()
+        self.assertEqual(self.output.read_bytes(), data)
+
+    def test_primary_selection(self):
+        self.program.paste('FF D8 FF E0 ')
+        # A double click selects a pair, and X11's primary selection takes it.
+        self.program.click(character_point(4), repeat=2)
+        wait_for('the primary selection', lambda: run(
+            'xclip', '-o', '-selection', 'primary') == b'D8')
+        # A middle click past the end pastes it there.
+        self.program.click(character_point(30), button=2)
+        self.program.click(COMMAND1)
+        self.program.answer_warning()
+        self.assertEqual(self.output.read_bytes(), bytes.fromhex('FFD8FFE0D8'))
+
+    def test_menus_and_panel_accessibly(self):
+        self.program.click(TEXT1)
+        run('xdotool', 'type', '--delay', '30', 'FF D8')
+        panel = accessible_panel()
+        text = panel.queryText()
+        wait_for('the typed text', lambda: text.getText(0, -1) == 'FF D8')
+        self.assertEqual(text.caretOffset, 5)
+        import pyatspi
+        states = panel.getState()
+        self.assertTrue(states.contains(pyatspi.STATE_EDITABLE))
+        self.assertTrue(states.contains(pyatspi.STATE_MULTI_LINE))
+
+        self.assertEqual(menu_entries(lambda: self.program.click(TEXT1, button=3)),
+                         ['撤销(U)', '重做(R)', '剪切(T)', '复制(C)', '粘贴(P)', '删除', '全选'])
+        # The scroll bar's menu is Qt's own, in Qt's own Chinese.
+        self.assertEqual(menu_entries(lambda: self.program.click(TEXT1_SCROLL_BAR, button=3)),
+                         ['滚动至此', '顶端', '底部', '向上翻页', '向下翻页', '向上滚动', '向下滚动'])
 
     def test_exit_ends_the_program_and_keeps_the_file(self):
         data = self.progressive.read_bytes()
