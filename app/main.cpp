@@ -4,8 +4,15 @@
 #include <QApplication>
 #include <QLoggingCategory>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A write past a file size limit fails with its reason, told to the user, instead of killing
+    // the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     installQtTranslations(app);
     // The image plug-ins' warnings only repeat in English what the window tells the user.

@@ -158,7 +158,10 @@ void Form1::Command1_Click()
         return;
     }
 
-    const hexjpg::LoadedPicture picture = m_loader.load(written.path);
+    // The bytes this click wrote, whatever another program has done to the path since.
+    const hexjpg::LoadedPicture picture =
+        written.written ? m_loader.load(*written.written)
+                        : hexjpg::LoadedPicture{{}, hexjpg::kFileAccessError, {}};
     if (picture.error == 0)
         Image1->setPixmap(QPixmap::fromImage(picture.image));
     else if (picture.error == hexjpg::kInvalidPicture)

@@ -95,7 +95,7 @@ void print(const char *name, double value, int decimals = 2)
 void compareWithXxd(const QString &dump, const QByteArray &expected, int rounds)
 {
     const QString cli =
-        QDir(QCoreApplication::applicationDirPath()).filePath(u"../conversion/hexjpg-cli"_s);
+        QDir(QCoreApplication::applicationDirPath()).filePath(u"../cli/hexjpg-cli"_s);
     const QString xxd = QStandardPaths::findExecutable(u"xxd"_s);
     if (!QFile::exists(cli) || xxd.isEmpty()) {
         std::printf("xxd/cli: skipped (needs xxd and hexjpg-cli)\n");

@@ -471,7 +471,6 @@ void useDecoderKernel(DecoderKernel kernel)
 
 namespace {
 
-// Stores decoded pairs and tells the sink of the positions it asked for.
 // Stores decoded pairs in a window of memory and tells the sink of the positions it asked for.
 // A full window goes to the byte sink, when there is one, and is then filled again.
 class PairWriter {
@@ -517,6 +516,7 @@ public:
     bool finish() { return !m_flushTo || flush(); }
 
     std::size_t stored() const { return m_stored; }
+    bool stopped() const { return m_stopped; }
 
 private:
     bool flush()
@@ -559,27 +559,53 @@ template <typename Unit> qint64 countWorking(const Unit *src, std::size_t length
     return qint64(kernels().count(src)(src, length));
 }
 
-// Runs the text through the compactor chunk by chunk and hands the pairs to the writer;
-// returns the working length.
+// Runs text through the compactor chunk by chunk and hands the pairs to the writer. A character
+// left without its partner waits in carry for the next call.
+class Compactor {
+public:
+    explicit Compactor(PairWriter &writer)
+        : m_writer(writer)
+    {
+    }
+
+    template <typename Unit> void run(const Unit *src, std::size_t length)
+    {
+        const auto compact = kernels().compact(src);
+        for (std::size_t i = 0; i < length; i += kChunk) {
+            const std::size_t added =
+                compact(src + i, std::min(kChunk, length - i), m_buffer + m_have);
+            m_characters += qint64(added);
+            m_have += added;
+            m_writer.write(m_buffer, m_have / 2);
+            if (m_have % 2)
+                m_buffer[0] = m_buffer[m_have - 1];
+            m_have %= 2;
+        }
+    }
+
+    void finish()
+    {
+        if (m_have)
+            m_writer.writeLast(m_buffer[0]);
+        m_have = 0;
+    }
+
+    qint64 characters() const { return m_characters; }
+
+private:
+    PairWriter &m_writer;
+    // Room for one carried character, a chunk, and the compactor's 8-byte stores past its end.
+    alignas(16) std::uint8_t m_buffer[kChunk + 32];
+    std::size_t m_have = 0;
+    qint64 m_characters = 0;
+};
+
 template <typename Unit> qint64 decodeUnits(const Unit *src, std::size_t length, PairWriter &writer)
 {
-    const auto compact = kernels().compact(src);
-    // Room for one carried character, a chunk, and the compactor's 8-byte stores past its end.
-    alignas(16) std::uint8_t buffer[kChunk + 32];
-    std::size_t have = 0;
-    qint64 characters = 0;
-    for (std::size_t i = 0; i < length; i += kChunk) {
-        const std::size_t added = compact(src + i, std::min(kChunk, length - i), buffer + have);
-        characters += qint64(added);
-        have += added;
-        writer.write(buffer, have / 2);
-        if (have % 2)
-            buffer[0] = buffer[have - 1];
-        have %= 2;
-    }
-    if (have)
-        writer.writeLast(buffer[0]);
-    return characters;
+    Compactor compactor(writer);
+    compactor.run(src, length);
+    compactor.finish();
+    return compactor.characters();
 }
 
 template <typename Unit>
@@ -592,11 +618,13 @@ qint64 decodeInto(const Unit *src, std::size_t length, std::span<std::uint8_t> o
     return qint64(writer.stored());
 }
 
+constexpr std::size_t kWindow = 64 * 1024; // decoded bytes handed to a byte sink at a time
+
 template <typename Unit>
 StreamResult decodeTo(const Unit *src, std::size_t length, ByteSink &out, ProgressSink *progress,
                       qint64 workingLength)
 {
-    std::array<std::uint8_t, 64 * 1024> window;
+    std::array<std::uint8_t, kWindow> window;
     const std::size_t pairs = std::size_t(decodedSize(workingLength));
     PairWriter writer(window, &out, workingLength > 0 ? pairs - 1 : PairWriter::kNever,
                       workingLength >= 0 ? progress : nullptr, kernels().decode);
@@ -644,6 +672,53 @@ StreamResult decodeHex(QLatin1StringView text, ByteSink &out, ProgressSink *prog
                        qint64 workingLength)
 {
     return decodeTo(units(text), std::size_t(text.size()), out, progress, workingLength);
+}
+
+struct HexStreamDecoder::State {
+    explicit State(ByteSink &out)
+        : writer(window, &out, PairWriter::kNever, nullptr, kernels().decode)
+        , compactor(writer)
+    {
+    }
+    std::array<std::uint8_t, kWindow> window;
+    PairWriter writer;
+    Compactor compactor;
+    bool refused = false;
+};
+
+HexStreamDecoder::HexStreamDecoder(ByteSink &out)
+    : m_state(std::make_unique<State>(out))
+{
+}
+
+HexStreamDecoder::~HexStreamDecoder() = default;
+
+bool HexStreamDecoder::feed(QStringView piece)
+{
+    m_state->compactor.run(piece.utf16(), std::size_t(piece.size()));
+    return !m_state->writer.stopped();
+}
+
+bool HexStreamDecoder::feed(QLatin1StringView piece)
+{
+    m_state->compactor.run(units(piece), std::size_t(piece.size()));
+    return !m_state->writer.stopped();
+}
+
+bool HexStreamDecoder::finish()
+{
+    m_state->compactor.finish();
+    return m_state->writer.finish();
+}
+
+qint64 HexStreamDecoder::workingLength() const
+{
+    return m_state->compactor.characters();
+}
+
+qint64 HexStreamDecoder::bytes() const
+{
+    return qint64(m_state->writer.stored());
 }
 
 QByteArray decodeHex(QStringView text, ProgressSink *progress)

@@ -18,6 +18,7 @@
 #include <QtGlobal>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -106,6 +107,29 @@ StreamResult decodeHex(QStringView text, ByteSink &out, ProgressSink *progress =
                        qint64 workingLength = -1);
 StreamResult decodeHex(QLatin1StringView text, ByteSink &out, ProgressSink *progress = nullptr,
                        qint64 workingLength = -1);
+
+// Decodes a dump that arrives in pieces, as it is read: the pairs run on across the pieces' seams,
+// so the result is that of the whole text at once. Memory stays the same whatever the length.
+class HexStreamDecoder {
+public:
+    explicit HexStreamDecoder(ByteSink &out);
+    ~HexStreamDecoder();
+    HexStreamDecoder(const HexStreamDecoder &) = delete;
+    HexStreamDecoder &operator=(const HexStreamDecoder &) = delete;
+
+    // false once the sink has refused a block: nothing more is decoded.
+    bool feed(QStringView piece);
+    bool feed(QLatin1StringView piece);
+    // Decodes a last lone character and hands on what is held back.
+    bool finish();
+
+    qint64 workingLength() const;
+    qint64 bytes() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // The fast decoder's vector kernels. The best one the processor has is used; tests and the
 // benchmark pick each in turn. Not thread-safe: pick before decoding.

@@ -1,64 +1,64 @@
 #include "hex_to_jpeg.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
 
 namespace hexjpg {
 
 namespace {
 
-// Writes each decoded block to the file. Unbuffered, a short write shows as such: the next
-// write fails with the system's reason (a buffered QSaveFile can let a short write through to a
-// successful commit).
-class FileSink : public ByteSink {
-public:
-    explicit FileSink(QSaveFile &file)
-        : m_file(file)
-    {
-    }
+volatile std::sig_atomic_t g_interrupted = 0;
 
-    bool write(std::span<const std::uint8_t> block) override
-    {
-        const char *data = reinterpret_cast<const char *>(block.data());
-        for (qint64 done = 0, step = 0; done < qint64(block.size()); done += step) {
-            step = m_file.write(data + done, qint64(block.size()) - done);
-            if (step <= 0)
-                return false;
-        }
-        return true;
-    }
-
-private:
-    QSaveFile &m_file;
-};
-
-template <typename Text>
-ConversionResult convert(Text text, const QString &folder, ProgressSink *progress)
+int duplicate(int fd)
 {
-    ConversionResult result;
-    result.path = outputPath(folder);
-    // The bar needs the length before the first pair; without one, a single pass does.
-    const qint64 length = progress ? workingLength(text) : -1;
-    if (progress)
-        progress->started(length);
+#ifdef Q_OS_WIN
+    return ::_dup(fd);
+#else
+    return ::dup(fd);
+#endif
+}
 
-    // QSaveFile writes beside the target and renames over it on commit, so a failure at any
-    // step leaves the earlier file whole and no partial file behind.
-    QSaveFile file(result.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        result.error = file.errorString();
-        return result;
-    }
-    FileSink sink(file);
-    const StreamResult decoded = decodeHex(text, sink, progress, length);
-    result.workingLength = decoded.workingLength;
-    if (!decoded.complete || !file.commit()) {
-        result.error = file.errorString();
-        file.cancelWriting();
-        return result;
-    }
-    result.bytesWritten = decoded.bytes;
-    return result;
+void closeDuplicate(int fd)
+{
+#ifdef Q_OS_WIN
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+}
+
+// Why following path, a symbolic link, would be refused by the protected-symlinks rule; empty
+// when it is no link, or one that may be followed.
+QString refusedLink(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray local = QFile::encodeName(path);
+    struct stat link = {};
+    if (::lstat(local.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return {};
+    struct stat folder = {};
+    if (::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) != 0)
+        return {};
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    if (!shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid)
+        return {};
+    return u"它是别人建立的符号链接"_s;
+#else
+    Q_UNUSED(path);
+    return {};
+#endif
 }
 
 } // namespace
@@ -67,6 +67,116 @@ QString outputPath(const QString &folder)
 {
     return QDir::toNativeSeparators(QDir(folder).filePath(kOutputFileName.toString()));
 }
+
+void requestInterruption() noexcept
+{
+    g_interrupted = 1;
+}
+
+bool interruptionRequested() noexcept
+{
+    return g_interrupted != 0;
+}
+
+OutputFile::OutputFile(const QString &folder)
+    : m_path(outputPath(folder))
+    , m_file(m_path)
+{
+}
+
+bool OutputFile::fail(const QString &reason)
+{
+    if (m_error.isEmpty())
+        m_error = reason;
+    cancel();
+    return false;
+}
+
+// Unbuffered, so that a short write shows as such: the next write fails with the system's reason
+// (a buffered QSaveFile can let a short write through to a successful commit).
+bool OutputFile::open()
+{
+    if (const QString refused = refusedLink(m_path); !refused.isEmpty())
+        return fail(refused);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(m_file.errorString());
+    // The file beside 1.jpg is open for reading as well: a second handle on it reads back this
+    // run's bytes once it has become 1.jpg.
+    m_duplicate = duplicate(m_file.handle());
+    return true;
+}
+
+bool OutputFile::write(std::span<const std::uint8_t> block)
+{
+    const char *data = reinterpret_cast<const char *>(block.data());
+    for (qint64 done = 0, step = 0; done < qint64(block.size()); done += step) {
+        if (interruptionRequested())
+            return fail(u"已中断"_s);
+        step = m_file.write(data + done, qint64(block.size()) - done);
+        if (step <= 0)
+            return fail(m_file.errorString());
+    }
+    return true;
+}
+
+bool OutputFile::commit()
+{
+    if (interruptionRequested())
+        return fail(u"已中断"_s);
+    if (!m_file.commit())
+        return fail(m_file.errorString());
+    if (m_duplicate >= 0) {
+        auto file = std::make_shared<QFile>();
+        if (file->open(m_duplicate, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) &&
+            file->seek(0))
+            m_readBack = std::move(file);
+        else
+            closeDuplicate(m_duplicate);
+        m_duplicate = -1;
+    }
+    return true;
+}
+
+void OutputFile::cancel()
+{
+    if (m_file.isOpen()) {
+        m_file.cancelWriting();
+        m_file.commit(); // with writing cancelled, this removes the file beside 1.jpg
+    }
+    if (m_duplicate >= 0)
+        closeDuplicate(m_duplicate);
+    m_duplicate = -1;
+}
+
+namespace {
+
+template <typename Text>
+ConversionResult convert(Text text, const QString &folder, ProgressSink *progress)
+{
+    ConversionResult result;
+    OutputFile file(folder);
+    result.path = file.path();
+    // The bar needs the length before the first pair; without one, a single pass does.
+    const qint64 length = progress ? workingLength(text) : -1;
+    if (progress)
+        progress->started(length);
+    if (!file.open()) {
+        result.error = file.errorString();
+        return result;
+    }
+    const StreamResult decoded = decodeHex(text, file, progress, length);
+    result.workingLength = decoded.workingLength;
+    if (!decoded.complete || !file.commit()) {
+        file.cancel();
+        result.error = file.errorString();
+        return result;
+    }
+    result.bytesWritten = decoded.bytes;
+    result.written = file.readBack();
+    return result;
+}
+
+} // namespace
 
 ConversionResult convertHexDump(QStringView text, const QString &folder, ProgressSink *progress)
 {

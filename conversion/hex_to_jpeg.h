@@ -5,8 +5,12 @@
 
 #include "hex_decode.h"
 
+#include <QIODevice>
+#include <QSaveFile>
 #include <QString>
 #include <QStringView>
+
+#include <memory>
 
 namespace hexjpg {
 
@@ -15,11 +19,49 @@ inline constexpr QStringView kOutputFileName = u"1.jpg";
 // The output file in folder, joined with the platform's separator.
 QString outputPath(const QString &folder);
 
+// A stop asked for from outside, by a signal handler say: the file being written is given up and
+// the earlier 1.jpg stays. Safe to call from a signal handler.
+void requestInterruption() noexcept;
+bool interruptionRequested() noexcept;
+
+// 1.jpg in a folder, written whole or not at all: the bytes go to a file beside it that replaces
+// it in one step at commit(); until then, and after any failure, an earlier 1.jpg stays as it was.
+//
+// A 1.jpg that is a symbolic link is followed only where the kernel's protected-symlinks rule
+// would follow it: unless the folder is sticky and writable by others, or the link is the user's
+// own or the folder owner's. Otherwise whoever could plant the link would choose which of the
+// user's files is replaced.
+class OutputFile : public ByteSink {
+public:
+    explicit OutputFile(const QString &folder);
+
+    bool open();
+    bool write(std::span<const std::uint8_t> block) override;
+    bool commit();
+    void cancel();
+
+    QString path() const { return m_path; } // in native separators
+    QString errorString() const { return m_error; }
+    // After a commit: the file as this run wrote it, open for reading from its first byte,
+    // whatever has happened to the path since (another run replacing it, say).
+    std::shared_ptr<QIODevice> readBack() const { return m_readBack; }
+
+private:
+    bool fail(const QString &reason);
+
+    QString m_path;
+    QSaveFile m_file;
+    int m_duplicate = -1;
+    QString m_error;
+    std::shared_ptr<QIODevice> m_readBack;
+};
+
 struct ConversionResult {
     QString path; // the output file, in native separators
     qint64 workingLength = 0;
-    qint64 bytesWritten = 0; // the file's length after a successful write
-    QString error;           // the system's reason when the file could not be written
+    qint64 bytesWritten = 0;            // the file's length after a successful write
+    QString error;                      // the system's reason when the file could not be written
+    std::shared_ptr<QIODevice> written; // the bytes written, to be checked (see OutputFile)
 
     bool ok() const { return error.isEmpty(); }
 };

@@ -1,12 +1,17 @@
 #pragma once
 
-// Loads the output file as a picture, given only its path. Set up once with the size at which
-// the picture will be shown, it decodes straight to that size: a large photo loads fast, and a
-// file whose header claims a huge picture is refused by QImageReader's allocation limit.
+// Loads the output file as a picture. Set up once with the size at which the picture will be
+// shown, it decodes straight to that size. JPEG pictures go through libjpeg-turbo under limits
+// of memory, scans and time (jpeg_decoder.h); other formats through Qt's image readers under the
+// same memory limit. A hostile picture is refused as not a picture, in bounded time and memory.
+
+#include "jpeg_decoder.h"
 
 #include <QImage>
 #include <QSize>
 #include <QString>
+
+class QIODevice;
 
 namespace hexjpg {
 
@@ -21,18 +26,22 @@ inline constexpr QSize kPictureAreaSize{425, 345};
 struct LoadedPicture {
     QImage image;
     int error = 0;       // 0 when image holds the picture
-    QString errorString; // QImageReader's words for the failure
+    QString errorString; // the decoder's or the system's words for the failure
 };
 
 class PictureLoader {
 public:
     // displaySize: device pixels to decode to; an empty size keeps the picture's own size.
-    explicit PictureLoader(QSize displaySize = {});
+    explicit PictureLoader(QSize displaySize = {}, const DecodeLimits &limits = {});
 
     LoadedPicture load(const QString &path) const;
+    // From the device's current position: for a file written a moment ago, the very bytes
+    // written, whatever has become of its path since.
+    LoadedPicture load(QIODevice &device) const;
 
 private:
     QSize m_displaySize;
+    DecodeLimits m_limits;
 };
 
 } // namespace hexjpg

@@ -3,8 +3,8 @@
 # Arguments, if any, name the targets to build; without them everything is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh build-essential cmake qt6-base-dev libgl-dev fonts-arphic-uming \
-    qt6-translations-l10n
+bash scripts/deps.sh build-essential cmake qt6-base-dev libgl-dev libjpeg62-turbo-dev \
+    fonts-arphic-uming qt6-translations-l10n
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 targets=()

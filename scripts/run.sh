@@ -6,7 +6,7 @@ bash scripts/build.sh hexjpg hexjpg-cli
 build=${BUILD_DIR:-build}
 if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
     echo "No display to show the window on. The console tool needs none:" >&2
-    echo "  xxd -p photo.jpg | $build/conversion/hexjpg-cli --dir /tmp" >&2
+    echo "  xxd -p photo.jpg | $build/cli/hexjpg-cli --dir /tmp" >&2
     exit 1
 fi
 exec "$build/app/hexjpg"

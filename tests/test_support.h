@@ -102,6 +102,56 @@ inline QByteArray makeJpeg(QSize size, bool progressive = false)
     return bytes;
 }
 
+// The frame header's height and width set to h and w, in a baseline or progressive JPEG.
+inline QByteArray withClaimedSize(QByteArray jpeg, quint16 h, quint16 w)
+{
+    qsizetype sof = jpeg.indexOf("\xff\xc0");
+    if (sof < 0)
+        sof = jpeg.indexOf("\xff\xc2");
+    if (sof < 0)
+        return {};
+    const char claim[] = {char(h >> 8), char(h), char(w >> 8), char(w)};
+    return jpeg.replace(sof + 5, 4, claim, 4);
+}
+
+// count empty scans (a DC refinement of the first component, 12 bytes each) before the end
+// marker: each costs a decoder a pass over the picture.
+inline QByteArray withExtraScans(QByteArray jpeg, int count)
+{
+    const QByteArray scan = QByteArray::fromHex("ffda00080101000000100000");
+    return jpeg.insert(jpeg.lastIndexOf("\xff\xd9"), scan.repeated(count));
+}
+
+// A baseline JPEG of one grey, built marker by marker with one-code Huffman tables: every block
+// is two bits ("DC unchanged, end of block"), so that even 45000 × 45000 pixels take 8 MB.
+inline QByteArray makeGreyJpeg(int width, int height)
+{
+    QByteArray jpeg;
+    auto two = [&](int v) { jpeg.append(char(v >> 8)).append(char(v)); };
+    jpeg.append("\xff\xd8\xff\xdb");
+    two(67);
+    jpeg.append('\0').append(QByteArray(64, 1));
+    jpeg.append("\xff\xc0");
+    two(11);
+    jpeg.append(char(8));
+    two(height);
+    two(width);
+    jpeg.append(QByteArray::fromHex("01011100")); // one component, no subsampling
+    for (char table : {'\x00', '\x10'}) {
+        jpeg.append("\xff\xc4");
+        two(20);
+        jpeg.append(table).append(char(1)).append(QByteArray(15, 0)).append('\0');
+    }
+    jpeg.append("\xff\xda");
+    two(8);
+    jpeg.append(QByteArray::fromHex("010100003f00"));
+    const qint64 bits = 2 * qint64((width + 7) / 8) * ((height + 7) / 8);
+    jpeg.append(QByteArray(bits / 8, 0));
+    if (bits % 8)
+        jpeg.append(char(0xff >> (bits % 8)));
+    return jpeg.append("\xff\xd9");
+}
+
 // The window's layout: every pair followed by a blank, on one line.
 inline QString dumpOf(const QByteArray &bytes)
 {

@@ -5,8 +5,16 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using testing::readAll;
@@ -14,21 +22,44 @@ using testing::readAll;
 namespace {
 
 struct Run {
-    int status = -1;
+    int status = -1; // -1: ended by a signal
     QString out, err;
 };
+
+Run runCli(const QString &program, const QStringList &args, const QByteArray &input,
+           QProcess &process)
+{
+    process.start(program, args);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000))
+        return {-2, {}, {}};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
 
 Run runCli(const QString &program, const QStringList &args, const QByteArray &input)
 {
     QProcess process;
-    process.start(program, args);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runCli(program, args, input, process);
 }
+
+#ifdef Q_OS_LINUX
+struct ChildUsage {
+    double cpuSeconds;
+    long maxKilobytes;
+};
+
+ChildUsage childUsage()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return {double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
+            usage.ru_maxrss};
+}
+#endif
 
 } // namespace
 
@@ -39,6 +70,9 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void writesBesideItselfByDefault();
+    void hostileInput_data();
+    void hostileInput();
+    void concurrentRunsKeepTheirVerdicts();
 };
 
 void TestCli::exitStatus_data()
@@ -122,6 +156,142 @@ void TestCli::writesBesideItselfByDefault()
     const Run help = runCli(program, {u"--help"_s}, {});
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains(u"退出状态"_s));
+}
+
+// Hostile pictures, endless or failing input, signals, limits and planted links: each ends with
+// its status and message, and an earlier 1.jpg is replaced whole or stays whole.
+void TestCli::hostileInput_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("status"); // -1: ended by SIGTERM
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("replaced"); // else the earlier 1.jpg stays
+
+    QTest::newRow("progressive JPEG claiming 45000 x 45000")
+        << u"memory bomb"_s << 3 << u"图片太大"_s << true;
+    QTest::newRow("2,000 extra scans") << u"scans"_s << 3 << u"扫描太多"_s << true;
+    QTest::newRow("endless input") << u"endless"_s << 2 << u"输入太长"_s << false;
+    QTest::newRow("input shrinks while read") << u"truncate"_s << 2 << u"变短"_s << false;
+    QTest::newRow("input fails while read") << u"eio"_s << 2 << u"Input/output error"_s << false;
+    QTest::newRow("file size limit") << u"fsize"_s << 1 << u"File too large"_s << false;
+    QTest::newRow("SIGTERM without O_TMPFILE") << u"sigterm"_s << -1 << QString() << false;
+    QTest::newRow("empty --dir") << u"empty dir"_s << 2 << u"文件夹是空的"_s << false;
+    QTest::newRow("UTF-16 with a byte-order mark") << u"utf16"_s << 0 << u"已写入"_s << true;
+    QTest::newRow("a link planted by another user")
+        << u"link"_s << 1 << u"它是别人建立的符号链接"_s << false;
+}
+
+void TestCli::hostileInput()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("needs Linux: rlimits, preloading, file ownership");
+#else
+    QFETCH(QString, situation);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(bool, replaced);
+
+    QTemporaryDir dir, inputs;
+    const QString output = dir.filePath(u"1.jpg"_s);
+    const QByteArray earlier = testing::makeJpeg({40, 40});
+    QVERIFY(testing::writeFile(output, earlier));
+    QByteArray picture = testing::makeJpeg({300, 200});
+    QString inputPath = inputs.filePath(u"dump.txt"_s);
+    QStringList args = {u"--dir"_s, dir.path(), inputPath};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess process;
+    const QByteArray largeDump = testing::dumpOf(QByteArray(1 << 20, '\x5a')).toUtf8();
+    auto preload = [&](const QStringList &settings) {
+        env.insert(u"LD_PRELOAD"_s, QStringLiteral(IO_FAULTS));
+        for (const QString &setting : settings)
+            env.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+    };
+
+    QByteArray input;
+    QString target; // what a planted link points to
+    if (situation == u"memory bomb")
+        picture = testing::withClaimedSize(testing::makeJpeg({64, 64}, true), 45000, 45000);
+    else if (situation == u"scans")
+        picture = testing::withExtraScans(testing::makeJpeg({64, 64}, true), 2000);
+    input = testing::dumpOf(picture).toUtf8();
+    if (situation == u"endless") {
+        args.last() = u"/dev/zero"_s;
+    } else if (situation == u"truncate" || situation == u"eio") {
+        input = largeDump;
+        preload({u"HEXJPG_FAULT_PATH="_s + inputPath, u"HEXJPG_FAULT_AFTER=1000000"_s,
+                 u"HEXJPG_FAULT="_s + situation});
+    } else if (situation == u"fsize") {
+        input = largeDump;
+        process.setChildProcessModifier([] {
+            const rlimit limit = {64 * 1024, 64 * 1024};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    } else if (situation == u"sigterm") {
+        input = largeDump;
+        preload({u"HEXJPG_NO_TMPFILE=1"_s, u"HEXJPG_TERM_AFTER_WRITE=200000"_s});
+    } else if (situation == u"empty dir") {
+        args[1].clear();
+    } else if (situation == u"utf16") {
+        const QString text = testing::dumpOf(picture);
+        input = QByteArray("\xff\xfe") +
+                QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    } else if (situation == u"link") {
+        if (geteuid() != 0)
+            QSKIP("making a link owned by another user needs root");
+        target = inputs.filePath(u"precious.txt"_s);
+        QVERIFY(testing::writeFile(target, "precious"));
+        QVERIFY(QFile::remove(output));
+        QVERIFY(QFile::link(target, output));
+        QCOMPARE(lchown(QFile::encodeName(output).constData(), 65534, 65534), 0);
+        QCOMPARE(chmod(QFile::encodeName(dir.path()).constData(), 01777), 0);
+    }
+    QVERIFY(testing::writeFile(inputPath, input));
+    process.setProcessEnvironment(env);
+
+    const ChildUsage before = childUsage();
+    const Run run = runCli(QStringLiteral(HEXJPG_CLI), args, {}, process);
+    const ChildUsage after = childUsage();
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    if (situation == u"link") {
+        QCOMPARE(readAll(target), QByteArray("precious"));
+        QVERIFY(QFileInfo(output).isSymLink());
+    } else {
+        QCOMPARE(readAll(output), replaced ? picture : earlier);
+    }
+    // Nothing left beside 1.jpg, whatever happened.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{u"1.jpg"_s});
+    // A hostile picture is refused within a second of work and a bounded amount of memory.
+    QVERIFY2(after.cpuSeconds - before.cpuSeconds < (situation == u"endless" ? 10.0 : 1.0),
+             qPrintable(QString::number(after.cpuSeconds - before.cpuSeconds)));
+    QVERIFY2(after.maxKilobytes < 300 * 1024, qPrintable(QString::number(after.maxKilobytes)));
+#endif
+}
+
+// Two runs in one folder at once: each checks the bytes it wrote, never the other's.
+void TestCli::concurrentRunsKeepTheirVerdicts()
+{
+    QTemporaryDir dir;
+    // The same length, so that the two runs reach their commits together.
+    const QByteArray jpeg = testing::makeJpeg({320, 240});
+    const QByteArray picture = testing::dumpOf(jpeg).toUtf8();
+    QByteArray noise(jpeg.size() - 4, Qt::Uninitialized);
+    QRandomGenerator random(8);
+    for (char &byte : noise)
+        byte = char(random.bounded(256));
+    const QByteArray notAPicture = testing::dumpOf("\xff\xd8\xff\xe0" + noise).toUtf8();
+    QTemporaryDir inputs;
+    const QString good = inputs.filePath(u"good.txt"_s), bad = inputs.filePath(u"bad.txt"_s);
+    QVERIFY(testing::writeFile(good, picture) && testing::writeFile(bad, notAPicture));
+    for (int round = 0; round < 30; ++round) {
+        QProcess a, b;
+        a.start(QStringLiteral(HEXJPG_CLI), {u"--dir"_s, dir.path(), good});
+        b.start(QStringLiteral(HEXJPG_CLI), {u"--dir"_s, dir.path(), bad});
+        QVERIFY(a.waitForFinished(30000) && b.waitForFinished(30000));
+        QCOMPARE(a.exitCode(), 0);
+        QCOMPARE(b.exitCode(), 3);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -289,6 +289,24 @@ void TestHexDecode::fastMatchesReference()
             QCOMPARE(decodeHex(text, plain).bytes, expected.size());
             QCOMPARE(plain.bytes, expected);
         }
+        // Fed in random pieces, UTF-16 and Latin-1 by turns, as the console tool reads it.
+        if (round % 4 == 1) {
+            Collector pieces;
+            HexStreamDecoder stream(pieces);
+            for (qsizetype at = 0; at < text.size();) {
+                const qsizetype size =
+                    std::min(text.size() - at, qsizetype(random.bounded(1, 9000)));
+                const QStringView piece = QStringView(text).sliced(at, size);
+                if (fitsLatin1(piece.toString()) && random.bounded(2))
+                    stream.feed(QLatin1StringView(piece.toLatin1()));
+                else
+                    stream.feed(piece);
+                at += size;
+            }
+            QVERIFY(stream.finish());
+            QCOMPARE(stream.workingLength(), workingLengthReference(text));
+            QCOMPARE(pieces.bytes.toHex(' '), expected.toHex(' '));
+        }
         // The same text squeezed into Latin-1 (other characters become '?').
         const QByteArray latin1 = text.toLatin1();
         if (fastLatin1(latin1) != decodeHexReference(QString::fromLatin1(latin1))) {

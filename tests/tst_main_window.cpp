@@ -252,6 +252,10 @@ void TestMainWindow::conversion_data()
     QTest::newRow("not a picture") << u"FF D8 12 34 FF D9"_s << QByteArray::fromHex("ffd81234ffd9")
                                    << u"照片不正确！"_s << false;
     QTest::newRow("blanks only") << u"   "_s << QByteArray("") << u"照片不正确！"_s << false;
+    const QByteArray bomb =
+        testing::withClaimedSize(testing::makeJpeg({64, 64}, true), 45000, 45000);
+    QTest::newRow("a progressive picture claiming 45000 x 45000")
+        << testing::dumpOf(bomb) << bomb << u"照片不正确！"_s << false;
 }
 
 void TestMainWindow::conversion()

@@ -12,19 +12,7 @@
 using namespace hexjpg;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The start-of-frame marker's height and width set to h and w.
-QByteArray withClaimedSize(QByteArray jpeg, quint16 h, quint16 w)
-{
-    const qsizetype sof = jpeg.indexOf("\xff\xc0");
-    if (sof < 0)
-        return {};
-    const char claim[] = {char(h >> 8), char(h), char(w >> 8), char(w)};
-    return jpeg.replace(sof + 5, 4, claim, 4);
-}
-
-} // namespace
+using testing::withClaimedSize;
 
 class TestPictureLoader : public QObject {
     Q_OBJECT
@@ -53,6 +41,13 @@ void TestPictureLoader::load_data()
     QTest::newRow("text") << QByteArray("FF D8 FF D9") << false << kInvalidPicture;
     QTest::newRow("missing file") << QByteArray() << false << kFileNotFound;
     QTest::newRow("folder") << QByteArray() << true << -1;
+    // Refused by their headers, before any decoder allocates; a real large picture still loads.
+    const QByteArray progressive = testing::makeJpeg({64, 64}, true);
+    QTest::newRow("progressive, claiming 45000 x 45000")
+        << withClaimedSize(progressive, 45000, 45000) << false << kInvalidPicture;
+    QTest::newRow("2,000 extra scans")
+        << testing::withExtraScans(progressive, 2000) << false << kInvalidPicture;
+    QTest::newRow("baseline, 45000 x 45000") << testing::makeGreyJpeg(45000, 45000) << false << 0;
 }
 
 void TestPictureLoader::load()
@@ -68,7 +63,10 @@ void TestPictureLoader::load()
     if (!contents.isNull())
         QVERIFY(testing::writeFile(path, contents));
 
+    QElapsedTimer timer;
+    timer.start();
     const LoadedPicture picture = PictureLoader(kPictureAreaSize).load(path);
+    QVERIFY(timer.elapsed() < 3000);
     if (error == -1) {
         QVERIFY(picture.error != 0 && picture.error != kInvalidPicture);
     } else {

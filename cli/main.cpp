@@ -1,0 +1,440 @@
+// hexjpg-cli: the conversion without the window, for scripts and for many dumps.
+
+#include "hex_to_jpeg.h"
+#include "picture_loader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStringDecoder>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3 };
+
+// No camera makes a picture whose dump passes 1 GiB (a 512 MiB picture, blanks left out).
+constexpr qint64 kMaxInputBytes = qint64(1) << 30;
+constexpr qint64 kBlock = qint64(1) << 20;
+
+void say(const QString &text)
+{
+    const QByteArray utf8 = (text + u'\n').toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stderr);
+}
+
+const char16_t kUsage[] = u"用法：hexjpg-cli [--dir 文件夹] [文件]";
+
+// Follows the usage line in --help.
+const char16_t kHelp[] =
+    u"把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
+    u"从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
+    u"以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
+    u"空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。\n"
+    u"\n"
+    u"  --dir 文件夹  把 1.jpg 写入该文件夹（默认：本程序所在的文件夹）\n"
+    u"  -h, --help    显示本说明\n"
+    u"\n"
+    u"1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
+    u"写入之后按图片读取刚写入的字节，检查它是否为图片；过大、扫描过多或解码过久的图片\n"
+    u"不算图片。超过 1 GiB 的文本不予处理。\n"
+    u"1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
+    u"“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
+    u"\n"
+    u"退出状态：\n"
+    u"  0  已写入，且是图片\n"
+    u"  1  无法写入文件（给出路径和原因）\n"
+    u"  2  用法错误、无法读取输入、输入太长，或输入为空（原有的 1.jpg 保持不变）\n"
+    u"  3  已写入，但不是图片（照片不正确！）";
+
+struct Options {
+    QString folder;
+    QString input; // empty or "-": standard input
+};
+
+int usage(const QString &problem)
+{
+    if (!problem.isEmpty())
+        say(problem);
+    say(QString::fromUtf16(kUsage));
+    return BadInput;
+}
+
+// Returns -1 when the command line is good, else the exit status to end with.
+int parse(const QStringList &args, Options &options)
+{
+    bool haveInput = false, haveFolder = false;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == u"-h" || arg == u"--help") {
+            const QByteArray help =
+                (QString::fromUtf16(kUsage) + u"\n\n"_s + QString::fromUtf16(kHelp)).toUtf8() +
+                '\n';
+            std::fwrite(help.constData(), 1, std::size_t(help.size()), stdout);
+            return Picture;
+        }
+        if (arg == u"--dir" && i + 1 < args.size()) {
+            options.folder = args[++i];
+            haveFolder = true;
+        } else if (arg.startsWith(u"--dir=")) {
+            options.folder = arg.mid(6);
+            haveFolder = true;
+        } else if ((arg == u"-" || !arg.startsWith(u'-')) && !haveInput) {
+            options.input = arg;
+            haveInput = true;
+        } else {
+            return usage({});
+        }
+    }
+    // An empty --dir is most likely "$UNSET": writing beside the program instead would surprise.
+    if (haveFolder && options.folder.isEmpty())
+        return usage(u"--dir 后面的文件夹是空的"_s);
+    if (!haveFolder)
+        options.folder = QCoreApplication::applicationDirPath();
+    return -1;
+}
+
+// The input, read a block at a time: a file, or standard input. A regular file is measured at the
+// start, so that one that shrinks while it is read is noticed.
+class Input {
+public:
+    bool open(const QString &name)
+    {
+        m_name = name.isEmpty() || name == u"-" ? u"-"_s : name;
+#ifdef Q_OS_UNIX
+        if (m_name == u"-") {
+            m_fd = STDIN_FILENO;
+        } else {
+            m_fd = ::open(QFile::encodeName(m_name).constData(), O_RDONLY | O_CLOEXEC);
+            if (m_fd < 0)
+                return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        struct stat info = {};
+        if (::fstat(m_fd, &info) != 0)
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        if (S_ISDIR(info.st_mode))
+            return fail(QString::fromLocal8Bit(std::strerror(EISDIR)));
+        if (S_ISREG(info.st_mode))
+            m_size = info.st_size;
+#else
+        const bool opened = m_name == u"-"
+                                ? m_file.open(stdin, QIODevice::ReadOnly)
+                                : (m_file.setFileName(m_name), m_file.open(QIODevice::ReadOnly));
+        if (!opened)
+            return fail(m_file.errorString());
+        if (!m_file.isSequential())
+            m_size = m_file.size();
+#endif
+        return true;
+    }
+
+    // Up to max bytes; 0 at the end, -1 on a failure (errorString() says why).
+    qint64 read(char *data, qint64 max)
+    {
+#ifdef Q_OS_UNIX
+        for (;;) {
+            const ssize_t got = ::read(m_fd, data, std::size_t(max));
+            if (got >= 0)
+                return count(got);
+            if (errno == EINTR && !hexjpg::interruptionRequested())
+                continue;
+            fail(errno == EINTR ? u"已中断"_s : QString::fromLocal8Bit(std::strerror(errno)));
+            return -1;
+        }
+#else
+        const qint64 got = m_file.read(data, max);
+        if (got < 0)
+            fail(m_file.errorString());
+        return got < 0 ? -1 : count(got);
+#endif
+    }
+
+    QString name() const
+    {
+        return m_name;
+    }
+    qint64 size() const
+    {
+        return m_size;
+    } // -1: not a regular file
+    qint64 total() const
+    {
+        return m_total;
+    }
+    QString errorString() const
+    {
+        return m_error;
+    }
+
+    bool fail(const QString &reason)
+    {
+        m_error = reason;
+        return false;
+    }
+
+private:
+    qint64 count(qint64 got)
+    {
+        m_total += got;
+        return got;
+    }
+
+    QString m_name;
+    QString m_error;
+    qint64 m_size = -1;
+    qint64 m_total = 0;
+#ifdef Q_OS_UNIX
+    int m_fd = -1;
+#else
+    QFile m_file;
+#endif
+};
+
+bool isAscii(QByteArrayView bytes)
+{
+    // Eight bytes at a time: a block is a megabyte.
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    std::uint64_t any = 0;
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        any |= word;
+    }
+    for (; p < end; ++p)
+        any |= static_cast<unsigned char>(*p);
+    return (any & 0x8080808080808080u) == 0;
+}
+
+// How much of bytes ends on a whole UTF-8 sequence: a sequence cut by the block's end waits for
+// the next block.
+qsizetype wholeUtf8(QByteArrayView bytes)
+{
+    const qsizetype size = bytes.size();
+    for (qsizetype i = size - 1; i >= 0 && i >= size - 3; --i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if ((byte & 0xc0) == 0x80)
+            continue; // a continuation byte: look further back for the lead
+        const int length = byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : byte >= 0xc0 ? 2 : 1;
+        return size - i < length ? i : size;
+    }
+    return size;
+}
+
+// Feeds the input's text to the decoder as it is read: ASCII straight, UTF-8 and UTF-16 through
+// Qt's decoders. Memory stays the same whatever the input's length.
+class TextFeeder {
+public:
+    explicit TextFeeder(hexjpg::HexStreamDecoder &decoder)
+        : m_decoder(decoder)
+    {
+    }
+
+    void setEncoding(QStringConverter::Encoding encoding)
+    {
+        m_utf16 = encoding != QStringConverter::Utf8;
+        m_decode = QStringDecoder(encoding);
+    }
+
+    bool feed(QByteArrayView block)
+    {
+        if (m_utf16)
+            return m_decoder.feed(QString(m_decode(block)));
+        QByteArrayView whole = block;
+        if (!m_carry.isEmpty()) {
+            m_carry.append(block);
+            whole = m_carry;
+        }
+        const qsizetype cut = wholeUtf8(whole);
+        const QByteArrayView head = whole.first(cut);
+        const bool ok = isAscii(head) ? m_decoder.feed(QLatin1StringView(head))
+                                      : m_decoder.feed(QString::fromUtf8(head));
+        m_carry = whole.sliced(cut).toByteArray();
+        return ok;
+    }
+
+    bool finish()
+    {
+        // A sequence cut short by the end of the input counts as a character, not a digit.
+        const bool ok = m_utf16 ? m_decoder.feed(QString(m_decode(QByteArrayView())))
+                                : m_decoder.feed(QString::fromUtf8(m_carry));
+        return ok && m_decoder.finish();
+    }
+
+private:
+    hexjpg::HexStreamDecoder &m_decoder;
+    QStringDecoder m_decode;
+    bool m_utf16 = false;
+    QByteArray m_carry;
+};
+
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void onStopSignal(int signal)
+{
+    g_signal = signal;
+    hexjpg::requestInterruption();
+}
+
+// SIGINT and SIGTERM give up the file being written, so that the earlier 1.jpg stays whole and
+// nothing is left beside it; the tool then ends by the signal as it would have. A write past a
+// file size limit fails with its reason instead of killing the tool.
+void installSignalHandlers()
+{
+#ifdef Q_OS_UNIX
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocked read returns, and sees the request
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+#else
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+#endif
+}
+
+[[noreturn]] void endBySignal()
+{
+    const int signal = g_signal;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    std::_Exit(128 + signal);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    installSignalHandlers();
+    QCoreApplication app(argc, argv);
+    // The image plug-ins' own warnings would only repeat "照片不正确！" in English.
+    QLoggingCategory::setFilterRules(u"qt.gui.imageio*=false"_s);
+    Options options;
+    if (const int status = parse(app.arguments(), options); status >= 0)
+        return status;
+
+    Input input;
+    auto unreadable = [&] {
+        if (hexjpg::interruptionRequested())
+            endBySignal();
+        say(u"无法读取文件："_s + input.name() + u'\n' + input.errorString());
+        return BadInput;
+    };
+    auto tooLong = [&] {
+        say(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
+            kMaxInputBytes));
+        return BadInput;
+    };
+    if (!input.open(options.input))
+        return unreadable();
+    if (input.size() > kMaxInputBytes)
+        return tooLong();
+
+    // The first bytes: a byte-order mark tells the encoding; nothing at all is an empty input.
+    std::vector<char> block(static_cast<std::size_t>(kBlock));
+    qint64 have = 0;
+    while (have < 3) {
+        const qint64 got = input.read(block.data() + have, kBlock - have);
+        if (got < 0)
+            return unreadable();
+        if (got == 0)
+            break;
+        have += got;
+    }
+    QByteArrayView first(block.data(), have);
+    QStringConverter::Encoding encoding = QStringConverter::Utf8;
+    if (first.startsWith("\xef\xbb\xbf")) {
+        first = first.sliced(3);
+    } else if (first.startsWith("\xff\xfe") || first.startsWith("\xfe\xff")) {
+        encoding = first[0] == '\xff' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+        first = first.sliced(2);
+    }
+    if (first.isEmpty()) {
+        bool empty = true;
+        if (have > 0) { // a byte-order mark alone: look on for text
+            const qint64 got = input.read(block.data(), kBlock);
+            if (got < 0)
+                return unreadable();
+            first = QByteArrayView(block.data(), got);
+            empty = got == 0;
+        }
+        if (empty) {
+            say(u"请将数据粘贴文本框中"_s);
+            return BadInput;
+        }
+    }
+
+    hexjpg::OutputFile output(options.folder);
+    auto cannotWrite = [&] {
+        if (hexjpg::interruptionRequested())
+            endBySignal();
+        say(u"无法写入文件："_s + output.path() + u'\n' + output.errorString());
+        return WriteFailed;
+    };
+    if (!output.open())
+        return cannotWrite();
+    hexjpg::HexStreamDecoder decoder(output);
+    TextFeeder feeder(decoder);
+    feeder.setEncoding(encoding);
+
+    bool written = feeder.feed(first);
+    while (written) {
+        const qint64 got = input.read(block.data(), kBlock);
+        if (got < 0) {
+            output.cancel();
+            return unreadable();
+        }
+        if (got == 0)
+            break;
+        if (input.total() > kMaxInputBytes) {
+            output.cancel();
+            return tooLong();
+        }
+        written = feeder.feed(QByteArrayView(block.data(), got));
+    }
+    if (written && input.size() >= 0 && input.total() < input.size()) {
+        output.cancel();
+        input.fail(u"文件在读取时变短了：原有 %1 字节，只读到 %2 字节"_s.arg(input.size())
+                       .arg(input.total()));
+        return unreadable();
+    }
+    if (!written || !feeder.finish() || !output.commit()) {
+        output.cancel();
+        return cannotWrite();
+    }
+    say(u"已写入 %1 字节：%2"_s.arg(decoder.bytes()).arg(output.path()));
+
+    // The check reads the bytes this run wrote, not whatever the path holds by now.
+    const std::shared_ptr<QIODevice> bytes = output.readBack();
+    const hexjpg::LoadedPicture picture =
+        bytes ? hexjpg::PictureLoader(hexjpg::kPictureAreaSize).load(*bytes)
+              : hexjpg::LoadedPicture{{}, hexjpg::kFileAccessError, u"无法读回写入的文件"_s};
+    if (picture.error == hexjpg::kInvalidPicture) {
+        say(u"照片不正确！"_s);
+        if (!picture.errorString.isEmpty())
+            say(picture.errorString);
+        return NotAPicture;
+    }
+    if (picture.error != 0) {
+        say(picture.errorString);
+        return NotAPicture;
+    }
+    return Picture;
+}

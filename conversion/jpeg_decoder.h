@@ -1,0 +1,35 @@
+#pragma once
+
+// JPEG pictures decoded with libjpeg-turbo directly, under limits that hold whatever the file
+// claims: memory, number of scans and time. Qt's own reader bounds only the picture it returns,
+// not the decoder's buffers, and says nothing of how many rows really decoded.
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+namespace hexjpg {
+
+struct DecodeLimits {
+    qint64 memoryBytes = qint64(256) << 20; // the decoder's buffers and the picture together
+    int scans = 300;                        // real progressive pictures have about ten
+    int milliseconds = 5000;
+};
+
+struct JpegDecoded {
+    QImage image;         // null when the picture could not be decoded
+    QString error;        // why not: a limit, or libjpeg's own words
+    QStringList warnings; // libjpeg's warnings, in its own words
+    QSize size;           // the picture's own size, from its header
+    int rows = 0;         // rows of the picture as decoded (at the decoding scale)
+    int rowsWithData = 0; // of those, the rows decoded before the data ran out
+};
+
+// Decodes the JPEG that the device holds from its current position. With a display size, decodes
+// at the smallest scale that still covers it (libjpeg scales by eighths), then to that size.
+JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize = {}, const DecodeLimits &limits = {});
+
+} // namespace hexjpg
