@@ -1,6 +1,9 @@
 #include "main_window.h"
 
+#include "diagnosis.h"
+#include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
+#include "picture_finder.h"
 #include "text_panel.h"
 #include "warning.h"
 
@@ -16,6 +19,9 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Pictures found in a dump that are tried before giving up: each try is a decoding.
+constexpr int kPicturesTried = 8;
 
 // Binds the conversion's progress to ProgressBar1: the range is set up before the first pair,
 // and the bar hears of a pair only where its drawing would change, and of the last one.
@@ -159,13 +165,88 @@ void Form1::Command1_Click()
     }
 
     // The bytes this click wrote, whatever another program has done to the path since.
-    const hexjpg::LoadedPicture picture =
-        written.written ? m_loader.load(*written.written)
-                        : hexjpg::LoadedPicture{{}, hexjpg::kFileAccessError, {}};
-    if (picture.error == 0)
-        Image1->setPixmap(QPixmap::fromImage(picture.image));
-    else if (picture.error == hexjpg::kInvalidPicture)
-        showWarning(this, u"照片不正确！"_s);
+    const hexjpg::LoadedPicture picture = written.written
+                                              ? m_loader.load(*written.written)
+                                              : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
+    if (picture.error == 0) {
+        showPicture(picture, written.bytesWritten);
+        // A picture cut short is shown, and then said to be so.
+        if (const QString missing = hexjpg::incompleteness(picture, written.bytesWritten);
+            !missing.isEmpty())
+            showWarning(
+                this, missing,
+                hexjpg::diagnosePicture(picture, 0, written.bytesWritten, written.bytesWritten)
+                    .join(u'\n'));
+    } else if (picture.error == hexjpg::kInvalidPicture) {
+        offerForgivingReading(picture.errorString);
+    }
+}
+
+// The picture in Image1, and in the picture area's tooltip what it is.
+void Form1::showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes)
+{
+    Image1->setPixmap(QPixmap::fromImage(picture.image));
+    Image1->setToolTip(hexjpg::describePicture(picture, bytes) +
+                       (picture.complete ? u"，完整"_s : u"，不完整"_s));
+}
+
+// The dump as written gives no picture: read the text again, forgivingly. A picture found that
+// way is offered; without one, the warning says what is wrong.
+void Form1::offerForgivingReading(const QString &decoderSays)
+{
+    hexjpg::ForgivingRead read;
+    {
+        const TextPanel::Reading reading(*Text1);
+        read = hexjpg::readForgiving(reading.text());
+    }
+    const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(read.bytes);
+    const QStringList readingNotes = hexjpg::diagnoseReading(read);
+
+    // The newest picture that decodes, whole ones first: in a camera's log, the last capture.
+    const hexjpg::FoundPicture *chosen = nullptr;
+    hexjpg::LoadedPicture picture;
+    for (bool wholeOnly : {true, false}) {
+        int tried = 0;
+        for (auto it = found.rbegin(); it != found.rend() && !chosen && tried < kPicturesTried;
+             ++it) {
+            if (wholeOnly && !it->whole)
+                continue;
+            ++tried;
+            picture = m_loader.load(QByteArrayView(read.bytes).sliced(it->offset, it->length));
+            if (picture.error == 0)
+                chosen = &*it;
+        }
+    }
+    if (!chosen) {
+        QStringList details{
+            u"按原来的读法：%1"_s.arg(decoderSays),
+            u"换一种读法（%1）：%2 字节"_s.arg(read.layout, hexjpg::number(read.bytes.size()))};
+        details << hexjpg::diagnoseNoPicture(read.bytes, found, {}) << readingNotes;
+        showWarning(this, u"照片不正确！"_s, details.join(u'\n'));
+        return;
+    }
+
+    const QByteArrayView bytes = QByteArrayView(read.bytes).sliced(chosen->offset, chosen->length);
+    QString message = u"照片不正确！\n%1，可以得到一张 %2×%3 的 %4 图片，%5 字节"_s.arg(read.layout)
+                          .arg(picture.size.width())
+                          .arg(picture.size.height())
+                          .arg(picture.format, hexjpg::number(bytes.size()));
+    if (found.size() > 1)
+        message += u"\n文本中共有 %1 张图片，这是最后一张%2。"_s.arg(found.size())
+                       .arg(chosen->whole ? u"完整的"_s : QString());
+    if (const QString missing = hexjpg::incompleteness(picture, bytes.size()); !missing.isEmpty())
+        message += u'\n' + missing;
+    const QStringList details =
+        hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, read.bytes.size()) +
+        readingNotes;
+    if (!offerWarning(this, message, u"使用这张图片"_s, details.join(u'\n')))
+        return;
+    const hexjpg::ConversionResult written = hexjpg::writeOutput(bytes, m_outputFolder);
+    if (!written.ok()) {
+        showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
+        return;
+    }
+    showPicture(picture, bytes.size());
 }
 
 // Clear: an empty panel, an empty bar, the brown panel in the picture area. The counter runs on

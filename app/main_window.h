@@ -39,6 +39,8 @@ private:
     void Command2_Click();
     void Command4_Click();
     void Text1_Change();
+    void showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes);
+    void offerForgivingReading(const QString &decoderSays);
 
     QString m_outputFolder;
     hexjpg::PictureLoader m_loader;

@@ -3,6 +3,7 @@
 //
 //   hexjpg-bench [--rounds N] [--megabytes M]
 
+#include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
 #include "main_window.h"
 
@@ -222,6 +223,30 @@ void compareClickWithCore(int rounds)
     print("core-ms", median(coreNs) / 1e6);
     print("click/core", median(ratios));
     print("click/(core+load)", median(withLoad));
+
+    // The same click without the check: no walk over the picture's structure, no diagnosis,
+    // no tooltip; the picture decoded and shown all the same.
+    hexjpg::DecodeLimits unchecked;
+    unchecked.walkFirst = false;
+    const hexjpg::PictureLoader plainLoader(hexjpg::kPictureAreaSize, unchecked);
+    std::vector<double> checkRatios;
+    for (int round = 0; round < rounds; ++round) {
+        window.Image1->clear();
+        const double withCheck = nsecs([&] {
+            window.Command1->click();
+            window.Image1->repaint();
+        });
+        window.Image1->clear();
+        const double plain = nsecs([&] {
+            const hexjpg::ConversionResult result =
+                hexjpg::convertHexDump(window.Text1->text(), windowFolder.path());
+            const hexjpg::LoadedPicture picture = plainLoader.load(*result.written);
+            window.Image1->setPixmap(QPixmap::fromImage(picture.image));
+            window.Image1->repaint();
+        });
+        checkRatios.push_back(withCheck / plain);
+    }
+    print("click-with-check/click", median(checkRatios));
     print("(read+core+load)/core",
           (median(readNs) + median(coreNs) + median(loadNs)) / median(coreNs));
 }
@@ -377,6 +402,19 @@ int main(int argc, char *argv[])
     print("progress-cost/decode", median(progressCost), 3);
     print("convert/decode", median(convertDecode));
     print("reference/decode", median(referenceDecode));
+
+    // The forgiving reading of the same text, against the strict decoding.
+    std::vector<double> forgivingRatios;
+    bool forgivingSame = true;
+    for (int round = 0; round < std::max(3, rounds / 2); ++round) {
+        QByteArray strict, forgiving;
+        const double s = nsecs([&] { strict = hexjpg::decodeHex(QStringView(dump)); });
+        const double f = nsecs([&] { forgiving = hexjpg::readForgiving(QStringView(dump)).bytes; });
+        forgivingSame = forgivingSame && strict == forgiving;
+        forgivingRatios.push_back(f / s);
+    }
+    std::printf("forgiving-bytes-same: %s\n", forgivingSame ? "yes" : "NO");
+    print("forgiving/strict", median(forgivingRatios));
 
     // Each vector kernel on its own, against the same copy.
     for (hexjpg::DecoderKernel kernel : hexjpg::availableDecoderKernels()) {

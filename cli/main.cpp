@@ -1,10 +1,16 @@
 // hexjpg-cli: the conversion without the window, for scripts and for many dumps.
 
+#include "diagnosis.h"
+#include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
+#include "picture_finder.h"
 #include "picture_loader.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QStringDecoder>
 #include <QStringList>
@@ -26,7 +32,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3 };
+enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3, Incomplete = 4 };
 
 // No camera makes a picture whose dump passes 1 GiB (a 512 MiB picture, blanks left out).
 constexpr qint64 kMaxInputBytes = qint64(1) << 30;
@@ -38,7 +44,7 @@ void say(const QString &text)
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stderr);
 }
 
-const char16_t kUsage[] = u"用法：hexjpg-cli [--dir 文件夹] [文件]";
+const char16_t kUsage[] = u"用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]";
 
 // Follows the usage line in --help.
 const char16_t kHelp[] =
@@ -47,12 +53,20 @@ const char16_t kHelp[] =
     u"以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
     u"空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。\n"
     u"\n"
-    u"  --dir 文件夹  把 1.jpg 写入该文件夹（默认：本程序所在的文件夹）\n"
-    u"  -h, --help    显示本说明\n"
+    u"  --dir 文件夹      把 1.jpg 写入该文件夹（默认：本程序所在的文件夹）\n"
+    u"  -f, --forgiving   宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、\n"
+    u"                    0x、\\x、&H、$ 前缀和 h 后缀、Python 的 b'…'、xxd、hexdump -C、\n"
+    u"                    ESP-IDF 和 od -x 的输出、十进制列表和 Base64，跳过时间戳、日志前缀、\n"
+    u"                    注释和文字行；1.jpg 是文本里最后一张完整的图片\n"
+    u"  --all             把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们\n"
+    u"  --json            把诊断和图片列表以 JSON 写到标准输出\n"
+    u"  -h, --help        显示本说明\n"
     u"\n"
     u"1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
-    u"写入之后按图片读取刚写入的字节，检查它是否为图片；过大、扫描过多或解码过久的图片\n"
-    u"不算图片。超过 1 GiB 的文本不予处理。\n"
+    u"写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
+    u"图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
+    u"过大、扫描过多或解码过久的图片不算图片。超过 1 GiB 的文本不予处理。\n"
+    u"不用 -f 和 --all 时边读边写，内存用量不随文本变大；用了则整个文本读入内存。\n"
     u"1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
     u"“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
     u"\n"
@@ -60,11 +74,15 @@ const char16_t kHelp[] =
     u"  0  已写入，且是图片\n"
     u"  1  无法写入文件（给出路径和原因）\n"
     u"  2  用法错误、无法读取输入、输入太长，或输入为空（原有的 1.jpg 保持不变）\n"
-    u"  3  已写入，但不是图片（照片不正确！）";
+    u"  3  已写入，但不是图片（照片不正确！）\n"
+    u"  4  已写入，也能显示，但图片不完整";
 
 struct Options {
     QString folder;
     QString input; // empty or "-": standard input
+    bool forgiving = false;
+    bool all = false;
+    bool json = false;
 };
 
 int usage(const QString &problem)
@@ -94,6 +112,12 @@ int parse(const QStringList &args, Options &options)
         } else if (arg.startsWith(u"--dir=")) {
             options.folder = arg.mid(6);
             haveFolder = true;
+        } else if (arg == u"-f" || arg == u"--forgiving") {
+            options.forgiving = true;
+        } else if (arg == u"--all") {
+            options.all = true;
+        } else if (arg == u"--json") {
+            options.json = true;
         } else if ((arg == u"-" || !arg.startsWith(u'-')) && !haveInput) {
             options.input = arg;
             haveInput = true;
@@ -318,6 +342,113 @@ void installSignalHandlers()
     std::_Exit(128 + signal);
 }
 
+// What a run found and did: said on standard error as it goes, and as JSON with --json.
+class Report {
+public:
+    explicit Report(const Options &options)
+        : m_json(options.json)
+    {
+    }
+
+    void reading(const QString &how, qint64 bytes)
+    {
+        m_reading = how;
+        m_bytes = bytes;
+    }
+    void forgiving(const hexjpg::ForgivingRead &read)
+    {
+        m_layout = read.layout;
+        say(u"读法："_s + read.layout);
+        note(hexjpg::diagnoseReading(read));
+        for (const hexjpg::SkippedSpan &span : read.skipped)
+            m_skipped.append(QJsonObject{
+                {u"line"_s, span.line}, {u"column"_s, span.column}, {u"length"_s, span.length}});
+        m_skippedSpans = read.skippedSpans;
+        m_skippedCharacters = read.skippedCharacters;
+    }
+    void note(const QStringList &lines)
+    {
+        for (const QString &line : lines) {
+            say(line);
+            m_diagnosis.append(line);
+        }
+    }
+    void picture(const QString &file, const hexjpg::FoundPicture &found,
+                 const hexjpg::LoadedPicture &picture)
+    {
+        QJsonArray warnings;
+        for (const QString &warning : picture.warnings)
+            warnings.append(warning);
+        m_pictures.append(QJsonObject{
+            {u"file"_s, file.isEmpty() ? QJsonValue() : QJsonValue(file)},
+            {u"offset"_s, found.offset},
+            {u"length"_s, found.length},
+            {u"format"_s, picture.format.isEmpty() ? found.format : picture.format},
+            {u"width"_s, (picture.size.isValid() ? picture.size : found.size).width()},
+            {u"height"_s, (picture.size.isValid() ? picture.size : found.size).height()},
+            {u"decodes"_s, picture.error == 0},
+            {u"complete"_s, picture.error == 0 && picture.complete},
+            {u"rows"_s, picture.rows},
+            {u"rowsDecoded"_s, picture.rowsWithData},
+            {u"warnings"_s, warnings}});
+    }
+    int finish(int status)
+    {
+        if (m_json) {
+            QJsonObject out{{u"status"_s, status},
+                            {u"reading"_s, m_reading},
+                            {u"bytes"_s, m_bytes},
+                            {u"pictures"_s, m_pictures},
+                            {u"diagnosis"_s, m_diagnosis}};
+            if (!m_layout.isEmpty()) {
+                out.insert(u"layout"_s, m_layout);
+                out.insert(u"skipped"_s, m_skipped);
+                out.insert(u"skippedSpans"_s, m_skippedSpans);
+                out.insert(u"skippedCharacters"_s, m_skippedCharacters);
+            }
+            const QByteArray json = QJsonDocument(out).toJson(QJsonDocument::Indented);
+            std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+        }
+        return status;
+    }
+
+private:
+    bool m_json;
+    QString m_reading, m_layout;
+    qint64 m_bytes = 0, m_skippedSpans = 0, m_skippedCharacters = 0;
+    QJsonArray m_pictures, m_skipped, m_diagnosis;
+};
+
+// The status of a picture as checked: shown whole, shown in part, or no picture.
+int statusOf(const hexjpg::LoadedPicture &picture)
+{
+    if (picture.error != 0)
+        return NotAPicture;
+    return picture.complete ? Picture : Incomplete;
+}
+
+const hexjpg::PictureLoader &loader()
+{
+    static const hexjpg::PictureLoader instance(hexjpg::kPictureAreaSize);
+    return instance;
+}
+
+// The newest picture that decodes, whole ones first: in a camera's log, the last capture.
+const hexjpg::FoundPicture *newestPicture(QByteArrayView bytes,
+                                          const std::vector<hexjpg::FoundPicture> &found,
+                                          hexjpg::LoadedPicture &picture)
+{
+    for (bool wholeOnly : {true, false})
+        for (auto it = found.rbegin(); it != found.rend(); ++it) {
+            if (wholeOnly && !it->whole)
+                continue;
+            picture = loader().load(bytes.sliced(it->offset, it->length));
+            if (picture.error == 0)
+                return &*it;
+        }
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -329,6 +460,7 @@ int main(int argc, char *argv[])
     Options options;
     if (const int status = parse(app.arguments(), options); status >= 0)
         return status;
+    Report report(options);
 
     Input input;
     auto unreadable = [&] {
@@ -341,6 +473,12 @@ int main(int argc, char *argv[])
         say(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
             kMaxInputBytes));
         return BadInput;
+    };
+    auto cannotWrite = [&](const QString &path, const QString &reason) {
+        if (hexjpg::interruptionRequested())
+            endBySignal();
+        say(u"无法写入文件："_s + path + u'\n' + reason);
+        return WriteFailed;
     };
     if (!input.open(options.input))
         return unreadable();
@@ -381,60 +519,145 @@ int main(int argc, char *argv[])
         }
     }
 
-    hexjpg::OutputFile output(options.folder);
-    auto cannotWrite = [&] {
-        if (hexjpg::interruptionRequested())
-            endBySignal();
-        say(u"无法写入文件："_s + output.path() + u'\n' + output.errorString());
-        return WriteFailed;
-    };
-    if (!output.open())
-        return cannotWrite();
-    hexjpg::HexStreamDecoder decoder(output);
-    TextFeeder feeder(decoder);
-    feeder.setEncoding(encoding);
-
-    bool written = feeder.feed(first);
-    while (written) {
-        const qint64 got = input.read(block.data(), kBlock);
-        if (got < 0) {
+    if (!options.forgiving && !options.all) {
+        // The described reading, streamed: the text is decoded as it is read, into 1.jpg.
+        hexjpg::OutputFile output(options.folder);
+        if (!output.open())
+            return cannotWrite(output.path(), output.errorString());
+        hexjpg::HexStreamDecoder decoder(output);
+        TextFeeder feeder(decoder);
+        feeder.setEncoding(encoding);
+        bool written = feeder.feed(first);
+        while (written) {
+            const qint64 got = input.read(block.data(), kBlock);
+            if (got < 0) {
+                output.cancel();
+                return unreadable();
+            }
+            if (got == 0)
+                break;
+            if (input.total() > kMaxInputBytes) {
+                output.cancel();
+                return tooLong();
+            }
+            written = feeder.feed(QByteArrayView(block.data(), got));
+        }
+        if (written && input.size() >= 0 && input.total() < input.size()) {
             output.cancel();
+            input.fail(u"文件在读取时变短了：原有 %1 字节，只读到 %2 字节"_s.arg(input.size())
+                           .arg(input.total()));
             return unreadable();
         }
+        if (!written || !feeder.finish() || !output.commit()) {
+            output.cancel();
+            return cannotWrite(output.path(), output.errorString());
+        }
+        const qint64 bytes = decoder.bytes();
+        say(u"已写入 %1 字节：%2"_s.arg(bytes).arg(output.path()));
+        report.reading(u"strict"_s, bytes);
+
+        // The check reads the bytes this run wrote, not whatever the path holds by now.
+        const std::shared_ptr<QIODevice> device = output.readBack();
+        const hexjpg::LoadedPicture picture =
+            device ? loader().load(*device)
+                   : hexjpg::failedLoad(hexjpg::kFileAccessError, u"无法读回写入的文件"_s);
+        hexjpg::FoundPicture whole;
+        whole.length = bytes;
+        whole.whole = picture.endMarker;
+        if (picture.error == 0) {
+            report.note(hexjpg::diagnosePicture(picture, 0, bytes, bytes));
+            report.picture(output.path(), whole, picture);
+            return report.finish(statusOf(picture));
+        }
+        if (picture.error == hexjpg::kInvalidPicture)
+            say(u"照片不正确！"_s);
+        QByteArray data;
+        if (device && device->seek(0))
+            data = device->readAll();
+        report.note(
+            hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data), picture.errorString));
+        report.note({u"可以试试 -f（宽松读法）或 --all"_s});
+        return report.finish(NotAPicture);
+    }
+
+    // Read whole: the forgiving reading, or every picture.
+    QByteArray text(first.toByteArray());
+    for (;;) {
+        const qint64 got = input.read(block.data(), kBlock);
+        if (got < 0)
+            return unreadable();
         if (got == 0)
             break;
-        if (input.total() > kMaxInputBytes) {
-            output.cancel();
+        if (input.total() > kMaxInputBytes)
             return tooLong();
-        }
-        written = feeder.feed(QByteArrayView(block.data(), got));
+        text.append(block.data(), got);
     }
-    if (written && input.size() >= 0 && input.total() < input.size()) {
-        output.cancel();
-        input.fail(u"文件在读取时变短了：原有 %1 字节，只读到 %2 字节"_s.arg(input.size())
-                       .arg(input.total()));
-        return unreadable();
+    QByteArray bytes;
+    const bool utf16 = encoding != QStringConverter::Utf8;
+    const QString wide = utf16 ? QStringDecoder(encoding)(text) : QString();
+    if (options.forgiving) {
+        const hexjpg::ForgivingRead read =
+            utf16 ? hexjpg::readForgiving(QStringView(wide)) : hexjpg::readForgiving(text);
+        report.forgiving(read);
+        bytes = read.bytes;
+    } else {
+        bytes = utf16 ? hexjpg::decodeHex(QStringView(wide))
+                      : hexjpg::decodeHex(QStringView(QString::fromUtf8(text)));
     }
-    if (!written || !feeder.finish() || !output.commit()) {
-        output.cancel();
-        return cannotWrite();
-    }
-    say(u"已写入 %1 字节：%2"_s.arg(decoder.bytes()).arg(output.path()));
+    text.clear();
+    report.reading(options.forgiving ? u"forgiving"_s : u"strict"_s, bytes.size());
+    const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(bytes);
 
-    // The check reads the bytes this run wrote, not whatever the path holds by now.
-    const std::shared_ptr<QIODevice> bytes = output.readBack();
-    const hexjpg::LoadedPicture picture =
-        bytes ? hexjpg::PictureLoader(hexjpg::kPictureAreaSize).load(*bytes)
-              : hexjpg::LoadedPicture{{}, hexjpg::kFileAccessError, u"无法读回写入的文件"_s};
-    if (picture.error == hexjpg::kInvalidPicture) {
+    if (options.all) {
+        int status = found.empty() ? NotAPicture : Picture;
+        int number = 0;
+        for (const hexjpg::FoundPicture &picture : found) {
+            const QString name = u"%1.jpg"_s.arg(++number);
+            const QByteArrayView data =
+                QByteArrayView(bytes).sliced(picture.offset, picture.length);
+            const hexjpg::ConversionResult written =
+                hexjpg::writeOutput(data, options.folder, name);
+            if (!written.ok())
+                return cannotWrite(written.path, written.error);
+            const hexjpg::LoadedPicture loaded = loader().load(data);
+            hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
+            if (loaded.error != 0) {
+                told.format = picture.format;
+                told.size = picture.size;
+            }
+            say(u"%1：%2，%3"_s.arg(written.path, hexjpg::describePicture(told, picture.length),
+                                    loaded.error != 0 ? u"不能解码"_s
+                                    : loaded.complete ? u"完整"_s
+                                                      : u"不完整"_s));
+            if (loaded.error == 0 && !loaded.complete)
+                report.note({hexjpg::incompleteness(loaded, picture.length)});
+            report.picture(written.path, picture, loaded);
+            status = std::max(status, statusOf(loaded));
+        }
+        if (found.empty())
+            report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
+        return report.finish(status);
+    }
+
+    // Forgiving: 1.jpg is the newest picture found, or, without one, all the bytes read.
+    hexjpg::LoadedPicture picture;
+    const hexjpg::FoundPicture *chosen = newestPicture(bytes, found, picture);
+    const QByteArrayView data = chosen
+                                    ? QByteArrayView(bytes).sliced(chosen->offset, chosen->length)
+                                    : QByteArrayView(bytes);
+    const hexjpg::ConversionResult written = hexjpg::writeOutput(data, options.folder);
+    if (!written.ok())
+        return cannotWrite(written.path, written.error);
+    say(u"已写入 %1 字节：%2"_s.arg(data.size()).arg(written.path));
+    if (!chosen) {
         say(u"照片不正确！"_s);
-        if (!picture.errorString.isEmpty())
-            say(picture.errorString);
-        return NotAPicture;
+        report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
+        return report.finish(NotAPicture);
     }
-    if (picture.error != 0) {
-        say(picture.errorString);
-        return NotAPicture;
-    }
-    return Picture;
+    if (found.size() > 1)
+        report.note({u"文本中共有 %1 张图片，写入的是最后一张%2"_s.arg(found.size())
+                         .arg(chosen->whole ? u"完整的"_s : QString())});
+    report.note(hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, bytes.size()));
+    report.picture(written.path, *chosen, picture);
+    return report.finish(statusOf(picture));
 }

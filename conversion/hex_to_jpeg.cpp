@@ -63,9 +63,9 @@ QString refusedLink(const QString &path)
 
 } // namespace
 
-QString outputPath(const QString &folder)
+QString outputPath(const QString &folder, QStringView name)
 {
-    return QDir::toNativeSeparators(QDir(folder).filePath(kOutputFileName.toString()));
+    return QDir::toNativeSeparators(QDir(folder).filePath(name.toString()));
 }
 
 void requestInterruption() noexcept
@@ -78,8 +78,8 @@ bool interruptionRequested() noexcept
     return g_interrupted != 0;
 }
 
-OutputFile::OutputFile(const QString &folder)
-    : m_path(outputPath(folder))
+OutputFile::OutputFile(const QString &folder, QStringView name)
+    : m_path(outputPath(folder, name))
     , m_file(m_path)
 {
 }
@@ -187,6 +187,22 @@ ConversionResult convertHexDump(QLatin1StringView text, const QString &folder,
                                 ProgressSink *progress)
 {
     return convert(text, folder, progress);
+}
+
+ConversionResult writeOutput(QByteArrayView bytes, const QString &folder, QStringView name)
+{
+    ConversionResult result;
+    OutputFile file(folder, name);
+    result.path = file.path();
+    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
+    if (!file.open() || !file.write({data, std::size_t(bytes.size())}) || !file.commit()) {
+        file.cancel();
+        result.error = file.errorString();
+        return result;
+    }
+    result.bytesWritten = bytes.size();
+    result.written = file.readBack();
+    return result;
 }
 
 } // namespace hexjpg

@@ -17,7 +17,7 @@ namespace hexjpg {
 inline constexpr QStringView kOutputFileName = u"1.jpg";
 
 // The output file in folder, joined with the platform's separator.
-QString outputPath(const QString &folder);
+QString outputPath(const QString &folder, QStringView name = kOutputFileName);
 
 // A stop asked for from outside, by a signal handler say: the file being written is given up and
 // the earlier 1.jpg stays. Safe to call from a signal handler.
@@ -33,7 +33,7 @@ bool interruptionRequested() noexcept;
 // user's files is replaced.
 class OutputFile : public ByteSink {
 public:
-    explicit OutputFile(const QString &folder);
+    explicit OutputFile(const QString &folder, QStringView name = kOutputFileName);
 
     bool open();
     bool write(std::span<const std::uint8_t> block) override;
@@ -73,5 +73,9 @@ ConversionResult convertHexDump(QStringView text, const QString &folder,
                                 ProgressSink *progress = nullptr);
 ConversionResult convertHexDump(QLatin1StringView text, const QString &folder,
                                 ProgressSink *progress = nullptr);
+
+// Replaces folder/name with exactly bytes, in the same way: a picture found in a dump, say.
+ConversionResult writeOutput(QByteArrayView bytes, const QString &folder,
+                             QStringView name = kOutputFileName);
 
 } // namespace hexjpg

@@ -79,6 +79,7 @@ struct Work {
     DecodeLimits limits;
     QIODevice *device = nullptr;
     QSize display;
+    bool progressive = false;
     JpegDecoded *out = nullptr;
 };
 
@@ -161,6 +162,7 @@ bool run(Work &w)
 
     jpeg_read_header(&cinfo, TRUE);
     w.out->size = QSize(int(cinfo.image_width), int(cinfo.image_height));
+    w.progressive = cinfo.progressive_mode;
     cinfo.scale_num = unsigned(scaleNumerator(w.out->size, w.display));
     cinfo.scale_denom = 8;
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -188,7 +190,6 @@ bool run(Work &w)
         if (cmyk)
             cmykToRgb(w.out->image, row, cinfo.saw_Adobe_marker);
     }
-    w.out->rows = int(cinfo.output_height);
     jpeg_finish_decompress(&cinfo);
     return true;
 }
@@ -204,8 +205,9 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
     // The marker structure first: a header that would take more memory or more scans than the
     // limits allow is refused before the decoder allocates anything.
     const qint64 start = device.pos();
-    if (!device.isSequential()) {
-        const JpegLayout layout = walkJpeg(device);
+    if (!device.isSequential() && limits.walkFirst) {
+        result.layout = walkJpeg(device);
+        const JpegLayout &layout = result.layout;
         device.seek(start);
         if (layout.scans > limits.scans) {
             result.error =
@@ -257,7 +259,17 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
         result.error = QString::fromUtf8(work->errors.reason);
         return result;
     }
-    result.rowsWithData = work->errors.eofRow >= 0 ? work->errors.eofRow : result.rows;
+    // Rows at the decoding scale, told as rows of the picture.
+    result.rows = result.size.height();
+    result.dataRanOut = work->errors.eofRow >= 0;
+    const int decodedRows = result.image.height();
+    if (!result.dataRanOut)
+        result.rowsWithData = result.rows;
+    else if (work->progressive)
+        result.rowsWithData = -1;
+    else
+        result.rowsWithData =
+            int(qint64(work->errors.eofRow) * result.rows / std::max(1, decodedRows));
     if (displaySize.isValid() && !displaySize.isEmpty() && result.image.size() != displaySize)
         result.image =
             result.image.scaled(displaySize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

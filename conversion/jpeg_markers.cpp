@@ -162,8 +162,10 @@ template <typename Reader> JpegLayout walk(Reader &in)
             break;
         }
         if (marker == 0xd8) {
+            // Another picture starts: this one ends before it.
             layout.problem = u"在第 %1 字节处又出现了开始标记 FF D8"_s.arg(in.position() - 2);
-            break;
+            layout.end = in.position() - 2;
+            return layout;
         }
         if (standsAlone(marker)) {
             marker = nextMarker(in, layout);

@@ -26,8 +26,8 @@ struct JpegLayout {
     std::vector<Component> components;
     int scans = 0;
     bool endMarker = false; // FF D9 was reached
-    qint64 end = 0;         // just past the end marker, or where the walk stopped
-    QString problem;        // where the structure is broken, in words; empty when it is whole
+    qint64 end = 0;  // just past the end marker, before a new start marker, or where the data ended
+    QString problem; // where the structure is broken, in words; empty when it is whole
 
     // What a decoder holds to buffer the whole picture's coefficients: progressive and other
     // multi-scan pictures need it, and a hostile header can make it enormous.

@@ -1,5 +1,6 @@
 #include "picture_loader.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -16,22 +17,40 @@ LoadedPicture PictureLoader::load(const QString &path) const
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         const bool missing = file.error() == QFileDevice::OpenError && !QFile::exists(path);
-        return {{}, missing ? kFileNotFound : kFileAccessError, file.errorString()};
+        return failedLoad(missing ? kFileNotFound : kFileAccessError, file.errorString());
     }
     return load(file);
+}
+
+LoadedPicture PictureLoader::load(QByteArrayView bytes) const
+{
+    QByteArray data = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return load(buffer);
 }
 
 LoadedPicture PictureLoader::load(QIODevice &device) const
 {
     LoadedPicture result;
+    result.bytes = device.isSequential() ? -1 : device.size() - device.pos();
     if (device.peek(2) == QByteArrayLiteral("\xff\xd8")) {
         JpegDecoded decoded = decodeJpeg(device, m_displaySize, m_limits);
+        result.warnings = decoded.warnings;
         if (decoded.image.isNull()) {
             result.error = kInvalidPicture;
             result.errorString = decoded.error;
-        } else {
-            result.image = std::move(decoded.image);
+            return result;
         }
+        result.image = std::move(decoded.image);
+        result.format = QStringLiteral("JPEG");
+        result.size = decoded.size;
+        result.rows = decoded.rows;
+        result.rowsWithData = decoded.rowsWithData;
+        const bool walked = decoded.layout.startMarker;
+        result.endMarker = !walked || decoded.layout.endMarker;
+        result.end = walked ? decoded.layout.end : -1;
+        result.complete = !decoded.dataRanOut && result.endMarker;
         return result;
     }
 
@@ -39,6 +58,8 @@ LoadedPicture PictureLoader::load(QIODevice &device) const
     reader.setAllocationLimit(int(m_limits.memoryBytes >> 20));
     if (!m_displaySize.isEmpty())
         reader.setScaledSize(m_displaySize);
+    result.format = QString::fromLatin1(reader.format()).toUpper();
+    result.size = reader.size();
     if (reader.read(&result.image))
         return result;
     result.errorString = reader.errorString();

@@ -7,9 +7,11 @@
 
 #include "jpeg_decoder.h"
 
+#include <QByteArrayView>
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QIODevice;
 
@@ -27,7 +29,26 @@ struct LoadedPicture {
     QImage image;
     int error = 0;       // 0 when image holds the picture
     QString errorString; // the decoder's or the system's words for the failure
+
+    // What the picture is, from the same decoding that made the image.
+    QString format;        // "JPEG", "PNG", ...
+    QSize size;            // its own size in pixels
+    qint64 bytes = 0;      // the data read
+    bool complete = true;  // nothing of it is missing
+    int rows = 0;          // JPEG: its rows, and those decoded before the data ran out (-1:
+    int rowsWithData = 0;  // a progressive picture, whose rows come all at once)
+    bool endMarker = true; // JPEG: FF D9 was reached
+    qint64 end = -1;       // JPEG: where its structure ends in the data
+    QStringList warnings;  // the decoder's own words
 };
+
+inline LoadedPicture failedLoad(int error, const QString &why)
+{
+    LoadedPicture picture;
+    picture.error = error;
+    picture.errorString = why;
+    return picture;
+}
 
 class PictureLoader {
 public:
@@ -38,6 +59,7 @@ public:
     // From the device's current position: for a file written a moment ago, the very bytes
     // written, whatever has become of its path since.
     LoadedPicture load(QIODevice &device) const;
+    LoadedPicture load(QByteArrayView bytes) const;
 
 private:
     QSize m_displaySize;

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace testing {
@@ -13,8 +14,10 @@ namespace testing {
 struct ShownMessage {
     QString title;
     QString text;
+    QString details;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QList<QMessageBox::StandardButton> buttons;
+    QList<QMessageBox::StandardButton> buttons; // the details button left out
+    QStringList buttonTexts;
 };
 
 class MessageBoxAnswerer : public QObject {
@@ -26,6 +29,7 @@ public:
     }
 
     QList<ShownMessage> shown;
+    bool takeOffers = true; // press the default button where there is one, as Enter does
 
 private:
     void answer()
@@ -33,12 +37,23 @@ private:
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        ShownMessage message{box->windowTitle(), box->text(), box->icon(), {}};
-        for (QAbstractButton *button : box->buttons())
+        ShownMessage message{box->windowTitle(), box->text(), box->detailedText(),
+                             box->icon(),        {},          {}};
+        for (QAbstractButton *button : box->buttons()) {
+            const bool detailsButton = box->buttonRole(button) == QMessageBox::ActionRole &&
+                                       box->standardButton(button) == QMessageBox::NoButton;
+            if (detailsButton)
+                continue;
             message.buttons.append(box->standardButton(button));
+            message.buttonTexts.append(button->text());
+        }
         shown.append(message);
-        if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+        if (box->defaultButton() && takeOffers)
+            box->defaultButton()->click();
+        else if (QAbstractButton *ok = box->button(QMessageBox::Ok))
             ok->click();
+        else if (box->escapeButton())
+            box->escapeButton()->click();
         else
             box->reject();
     }

@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+
 namespace testing {
 
 inline QByteArray readAll(const QString &path)
@@ -150,6 +152,43 @@ inline QByteArray makeGreyJpeg(int width, int height)
     if (bits % 8)
         jpeg.append(char(0xff >> (bits % 8)));
     return jpeg.append("\xff\xd9");
+}
+
+// Arduino's Serial.print(b, HEX): no leading zeros, sixteen bytes to a line.
+inline QString unpaddedDump(const QByteArray &bytes, const QString &linePrefix = {})
+{
+    QString text;
+    for (qsizetype i = 0; i < bytes.size(); i += 16) {
+        text += linePrefix;
+        for (qsizetype j = i; j < std::min(i + 16, bytes.size()); ++j)
+            text += QString::number(uchar(bytes[j]), 16).toUpper() + u' ';
+        text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+// A serial monitor's log of a camera's captures, as the Arduino IDE shows it: each line behind a
+// timestamp, the firmware's status lines between the captures.
+inline QString serialLog(const QList<QByteArray> &captures)
+{
+    QString log;
+    int second = 0;
+    for (const QByteArray &capture : captures) {
+        const QString stamp = QStringLiteral("12:00:%1.250 -> ").arg(second++, 2, 10, QChar(u'0'));
+        log += stamp + QStringLiteral("Capture done\r\n");
+        log += unpaddedDump(capture, stamp);
+        log += stamp + QStringLiteral("Image Transfer Complete\r\n");
+    }
+    return log;
+}
+
+// A JPEG with a run of zeros in it (an application segment): dumps that fold repeated lines into
+// '*' fold this run.
+inline QByteArray withZeroRun(QByteArray jpeg, int zeros)
+{
+    const QByteArray segment = QByteArray("\xff\xef") + char((zeros + 2) >> 8) +
+                               char((zeros + 2) & 0xff) + QByteArray(zeros, '\0');
+    return jpeg.insert(2, segment);
 }
 
 // The window's layout: every pair followed by a blank, on one line.

@@ -2,8 +2,13 @@
 
 #include "test_support.h"
 
+#include "hex_decode.h"
+
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -70,6 +75,7 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void writesBesideItselfByDefault();
+    void everyPictureAsJson();
     void hostileInput_data();
     void hostileInput();
     void concurrentRunsKeepTheirVerdicts();
@@ -109,6 +115,16 @@ void TestCli::exitStatus_data()
         << QStringList{u"INPUT"_s, u"INPUT"_s} << dump << 2 << QByteArray() << u"用法"_s;
     QTest::newRow("missing folder") << QStringList{u"--dir"_s, u"DIR/missing"_s} << dump << 1
                                     << QByteArray() << u"无法写入文件："_s;
+    const QByteArray cut = jpeg.left(jpeg.size() * 3 / 5);
+    QTest::newRow("a picture cut short")
+        << QStringList{u"--dir"_s, u"DIR"_s} << testing::dumpOf(cut).toUtf8() << 4 << cut
+        << u"图片不完整：240 行中只解码了"_s;
+    QTest::newRow("unpadded, forgiving")
+        << QStringList{u"--dir"_s, u"DIR"_s, u"-f"_s} << testing::unpaddedDump(jpeg).toUtf8() << 0
+        << jpeg << u"单个数字也算一个字节"_s;
+    QTest::newRow("unpadded, as described")
+        << QStringList{u"--dir"_s, u"DIR"_s} << testing::unpaddedDump(jpeg).toUtf8() << 3
+        << hexjpg::decodeHex(testing::unpaddedDump(jpeg)) << u"试试 -f"_s;
 }
 
 void TestCli::exitStatus()
@@ -156,6 +172,30 @@ void TestCli::writesBesideItselfByDefault()
     const Run help = runCli(program, {u"--help"_s}, {});
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains(u"退出状态"_s));
+}
+
+// --all saves each picture of a camera's log; --json tells what was found.
+void TestCli::everyPictureAsJson()
+{
+    const QByteArray last = testing::makeJpeg({200, 150});
+    const QList<QByteArray> pictures = {testing::makeJpeg({60, 40}), testing::makeJpeg({80, 60}),
+                                        last.left(last.size() * 3 / 5)};
+    QTemporaryDir dir;
+    const Run run = runCli(QStringLiteral(HEXJPG_CLI),
+                           {u"--dir"_s, dir.path(), u"-f"_s, u"--all"_s, u"--json"_s},
+                           testing::serialLog(pictures).toUtf8());
+    QCOMPARE(run.status, 4); // the last one is cut short
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(readAll(dir.filePath(u"%1.jpg"_s.arg(i + 1))), pictures[i]);
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(json[u"status"_s].toInt(), 4);
+    QVERIFY(json[u"layout"_s].toString().contains(u"时间戳"_s));
+    const QJsonArray found = json[u"pictures"_s].toArray();
+    QCOMPARE(found.size(), 3);
+    QCOMPARE(found[1][u"width"_s].toInt(), 80);
+    QCOMPARE(found[1][u"complete"_s].toBool(), true);
+    QCOMPARE(found[2][u"complete"_s].toBool(), false);
+    QVERIFY(found[2][u"rowsDecoded"_s].toInt() < found[2][u"rows"_s].toInt());
 }
 
 // Hostile pictures, endless or failing input, signals, limits and planted links: each ends with

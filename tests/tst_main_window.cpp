@@ -1,5 +1,6 @@
 // The window: its settings at start, the text panel, and the conversion click.
 
+#include "diagnosis.h"
 #include "main_window.h"
 #include "message_boxes.h"
 #include "test_support.h"
@@ -52,6 +53,8 @@ private slots:
     void progressTrace();
     void refusedSettingsAreSkipped_data();
     void refusedSettingsAreSkipped();
+    void forgivingReading_data();
+    void forgivingReading();
     void secondConversionShowsThePictureAgain();
     void failedWriteShowsNoEarlierPicture();
 
@@ -361,6 +364,60 @@ void TestMainWindow::refusedSettingsAreSkipped()
     QVERIFY(bar.Value() >= bar.Min() && bar.Value() <= bar.Max());
     // Never a busy indicator, whatever was set.
     QVERIFY(bar.widget()->maximum() > bar.widget()->minimum());
+}
+
+// Where the dump as written gives no picture, the window reads it forgivingly and offers what it
+// finds; a picture that decodes only in part is shown and then said to be so.
+void TestMainWindow::forgivingReading_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("take");
+    QTest::addColumn<QString>("message"); // how the box begins
+    QTest::addColumn<QByteArray>("file"); // null: the bytes as written
+    QTest::addColumn<QString>("tooltip"); // empty: no picture shown
+
+    const QByteArray jpeg = testing::makeJpeg({200, 150});
+    const QString found =
+        u"照片不正确！\n按每个字节一个记号读取（单个数字也算一个字节），"
+        u"可以得到一张 200×150 的 JPEG 图片，%1 字节"_s.arg(hexjpg::number(jpeg.size()));
+    const QString shown =
+        u"JPEG 图片，200×150 像素，%1 字节，完整"_s.arg(hexjpg::number(jpeg.size()));
+    QTest::newRow("unpadded, taken")
+        << testing::unpaddedDump(jpeg) << true << found << jpeg << shown;
+    QTest::newRow("unpadded, declined")
+        << testing::unpaddedDump(jpeg) << false << found << QByteArray() << QString();
+    QTest::newRow("a log of three captures")
+        << testing::serialLog({testing::makeJpeg({60, 40}), testing::makeJpeg({30, 20}), jpeg})
+        << true << u"照片不正确！\n按每个字节一个记号读取"_s << jpeg << shown;
+    QTest::newRow("no picture at all")
+        << u"Hello, camera"_s << true << u"照片不正确！"_s << QByteArray() << QString();
+    const QByteArray cut = jpeg.left(jpeg.size() * 3 / 5);
+    QTest::newRow("cut short") << testing::dumpOf(cut) << true << u"图片不完整：150 行中只解码了"_s
+                               << cut << u"，不完整"_s;
+}
+
+void TestMainWindow::forgivingReading()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, take);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, tooltip);
+
+    m_answerer->takeOffers = take;
+    convert(text);
+    QCOMPARE(m_answerer->shown.size(), 1);
+    const testing::ShownMessage &box = m_answerer->shown.first();
+    QCOMPARE(box.title, u"警告"_s);
+    QVERIFY2(box.text.startsWith(message), qPrintable(box.text));
+    QVERIFY(!box.details.isEmpty());
+    if (box.text.contains(u"可以得到"_s))
+        QCOMPARE(box.buttonTexts, (QStringList{u"使用这张图片"_s, u"取消"_s}));
+    if (!file.isNull())
+        QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), file);
+    QCOMPARE(m_window->Image1->pixmap().isNull(), tooltip.isEmpty());
+    QVERIFY2(m_window->Image1->toolTip().contains(tooltip),
+             qPrintable(m_window->Image1->toolTip()));
 }
 
 void TestMainWindow::secondConversionShowsThePictureAgain()

@@ -323,6 +323,16 @@ class EndToEnd(unittest.TestCase):
         self.convert_and_wait()
         self.assertEqual(self.output.read_bytes(), data)
 
+    def test_unpadded_dump_is_offered_and_taken(self):
+        data = self.baseline.read_bytes()
+        # As Arduino's Serial.print(b, HEX) prints it: no leading zeros.
+        self.program.paste('\r\n'.join(' '.join('%X' % b for b in data[i:i + 16])
+                                         for i in range(0, len(data), 16)))
+        self.program.click(COMMAND1)
+        self.program.answer_warning()  # Enter takes the offer, its default button
+        wait_for('1.jpg to be the picture', lambda: self.output.read_bytes() == data)
+        self.assert_shows(self.baseline)
+
     def test_primary_selection(self):
         self.program.paste('FF D8 FF E0 ')
         # A double click selects a pair, and X11's primary selection takes it.

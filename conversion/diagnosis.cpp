@@ -1,0 +1,116 @@
+#include "diagnosis.h"
+
+#include <QLocale>
+
+using namespace Qt::StringLiterals;
+
+namespace hexjpg {
+
+namespace {
+
+constexpr int kSpansTold = 3;
+constexpr int kWarningsTold = 5;
+
+QString hexBytes(QByteArrayView bytes)
+{
+    return QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper());
+}
+
+} // namespace
+
+QString number(qint64 n)
+{
+    static const QLocale grouped(QLocale::Chinese, QLocale::China);
+    return grouped.toString(n);
+}
+
+QString describePicture(const LoadedPicture &picture, qint64 bytes)
+{
+    QString text = picture.format.isEmpty() ? u"图片"_s : picture.format + u" 图片"_s;
+    if (picture.size.isValid())
+        text += u"，%1×%2 像素"_s.arg(picture.size.width()).arg(picture.size.height());
+    if (bytes >= 0)
+        text += u"，%1 字节"_s.arg(number(bytes));
+    return text;
+}
+
+QString incompleteness(const LoadedPicture &picture, qint64 bytes)
+{
+    if (picture.complete)
+        return {};
+    const QString where = u"数据在第 %1 字节处结束"_s.arg(number(bytes));
+    const QString noEnd = picture.endMarker ? QString() : u"，缺少结尾 FF D9"_s;
+    if (picture.rowsWithData >= 0 && picture.rowsWithData < picture.rows)
+        return u"图片不完整：%1 行中只解码了 %2 行（%3%4）"_s.arg(number(picture.rows))
+            .arg(number(picture.rowsWithData))
+            .arg(where, noEnd);
+    if (picture.rowsWithData < 0)
+        return u"图片不完整：渐进式图片只收到了一部分扫描（%1%2）"_s.arg(where, noEnd);
+    return u"图片不完整：%1%2"_s.arg(where, noEnd);
+}
+
+QStringList diagnosePicture(const LoadedPicture &picture, qint64 offset, qint64 length,
+                            qint64 total)
+{
+    QStringList lines{describePicture(picture, length)};
+    if (offset > 0)
+        lines << u"图片从第 %1 字节开始，前面有 %2 个多余字节"_s.arg(number(offset + 1))
+                     .arg(number(offset));
+    const qint64 end = offset + (picture.end >= 0 ? picture.end : length);
+    if (total > end)
+        lines << u"图片后面还有 %1 个多余字节"_s.arg(number(total - end));
+    if (const QString missing = incompleteness(picture, length); !missing.isEmpty())
+        lines << missing;
+    for (qsizetype i = 0; i < picture.warnings.size() && i < kWarningsTold; ++i)
+        lines << u"解码器的警告：%1"_s.arg(picture.warnings[i]);
+    return lines;
+}
+
+QStringList diagnoseReading(const ForgivingRead &read)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < read.skipped.size() && i < kSpansTold; ++i) {
+        const SkippedSpan &span = read.skipped[i];
+        lines << u"数据在第 %1 行第 %2 列有 %3 个不是十六进制数字的字符"_s.arg(number(span.line))
+                     .arg(number(span.column))
+                     .arg(number(span.length));
+    }
+    if (read.skippedSpans > kSpansTold) {
+        qint64 told = 0;
+        for (std::size_t i = 0; i < read.skipped.size() && i < kSpansTold; ++i)
+            told += read.skipped[i].length;
+        lines << u"另有 %1 处共 %2 个字符被跳过"_s.arg(number(read.skippedSpans - kSpansTold))
+                     .arg(number(read.skippedCharacters - told));
+    }
+    return lines;
+}
+
+QStringList diagnoseNoPicture(QByteArrayView bytes, const std::vector<FoundPicture> &found,
+                              const QString &decoderSays)
+{
+    QStringList lines;
+    if (bytes.isEmpty())
+        return {u"没有读到任何字节"_s};
+    lines << u"数据有 %1 字节，以 %2 开始"_s.arg(number(bytes.size()))
+                 .arg(hexBytes(bytes.first(std::min<qsizetype>(4, bytes.size()))));
+    if (bytes.startsWith("\xd8\xff"))
+        lines << u"数据以 D8 FF 开始：开头的 FF 丢了"_s;
+    if (found.empty()) {
+        if (!bytes.contains(QByteArrayView("\xff\xd8", 2)))
+            lines << u"数据里没有 JPEG 的开始标记 FF D8"_s;
+        else
+            lines << u"数据里有开始标记 FF D8，但后面不是 JPEG 的结构"_s;
+    }
+    for (const FoundPicture &picture : found) {
+        lines << u"第 %1 字节处有一张 %2 图片的开头（%3 字节）"_s.arg(number(picture.offset + 1))
+                     .arg(picture.format)
+                     .arg(number(picture.length));
+        if (!picture.problem.isEmpty())
+            lines << picture.problem;
+    }
+    if (!decoderSays.isEmpty())
+        lines << u"解码器说：%1"_s.arg(decoderSays);
+    return lines;
+}
+
+} // namespace hexjpg

@@ -1,0 +1,898 @@
+#include "forgiving_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace hexjpg {
+
+namespace {
+
+enum class Layout { Tokens, Decimal, Xxd, Hexdump, OdWords, PythonBytes, Base64 };
+
+// How one token reads.
+constexpr unsigned Pair = 1;           // two hex digits
+constexpr unsigned Single = 2;         // one hex digit
+constexpr unsigned Run = 4;            // pairs without blanks
+constexpr unsigned ZeroX = 8;          // 0xFF
+constexpr unsigned BackslashX = 16;    // \xff
+constexpr unsigned AmpersandH = 32;    // &HFF
+constexpr unsigned HexSuffix = 64;     // FFh
+constexpr unsigned Dollar = 128;       // $FF
+constexpr unsigned DecimalToken = 256; // 255
+
+// ASCII character classes.
+enum : unsigned char { Hex = 1, Separator = 2, Break = 4, Digit = 8 };
+
+constexpr std::array<unsigned char, 128> makeClasses()
+{
+    std::array<unsigned char, 128> c{};
+    for (char ch = '0'; ch <= '9'; ++ch)
+        c[std::size_t(ch)] = Hex | Digit;
+    for (char ch = 'a'; ch <= 'f'; ++ch)
+        c[std::size_t(ch)] = c[std::size_t(ch - 32)] = Hex;
+    for (char ch : {' ', '\t', '\v', '\f', ',', ';', '{', '}'})
+        c[std::size_t(ch)] = Separator;
+    c['\n'] = c['\r'] = Break;
+    return c;
+}
+constexpr std::array<unsigned char, 128> kClasses = makeClasses();
+
+constexpr std::array<signed char, 128> makeHexValues()
+{
+    std::array<signed char, 128> v{};
+    for (auto &x : v)
+        x = -1;
+    for (int i = 0; i < 10; ++i)
+        v[std::size_t('0' + i)] = static_cast<signed char>(i);
+    for (int i = 0; i < 6; ++i)
+        v[std::size_t('a' + i)] = v[std::size_t('A' + i)] = static_cast<signed char>(10 + i);
+    return v;
+}
+constexpr std::array<signed char, 128> kHexValues = makeHexValues();
+
+constexpr int hexValue(unsigned c)
+{
+    return c < 128 ? kHexValues[c] : -1;
+}
+
+constexpr std::array<signed char, 128> makeBase64()
+{
+    std::array<signed char, 128> t{};
+    for (auto &v : t)
+        v = -1;
+    for (int i = 0; i < 26; ++i) {
+        t[std::size_t('A' + i)] = static_cast<signed char>(i);
+        t[std::size_t('a' + i)] = static_cast<signed char>(26 + i);
+    }
+    for (int i = 0; i < 10; ++i)
+        t[std::size_t('0' + i)] = static_cast<signed char>(52 + i);
+    t['+'] = 62;
+    t['/'] = 63;
+    return t;
+}
+constexpr std::array<signed char, 128> kBase64 = makeBase64();
+
+// No '*' line may stand for more than this: a hostile offset must not make bytes from nothing.
+constexpr qint64 kMaxFill = qint64(64) << 20;
+
+template <typename Unit> class Reader {
+public:
+    Reader(const Unit *data, qint64 size)
+        : m_d(data)
+        , m_n(size)
+    {
+    }
+
+    ForgivingRead run()
+    {
+        // Every layout takes at least one character per byte but base64 (4 for 3) and filled '*'
+        // lines; room for half the text is the first guess.
+        m_capacity = std::max<qsizetype>(4096, m_n / 2 + 16);
+        m_out.bytes.resize(m_capacity);
+        m_bytes = m_out.bytes.data();
+        const Layout layout = detect();
+        switch (layout) {
+        case Layout::Tokens:
+        case Layout::Decimal:
+            readTokens(layout == Layout::Decimal);
+            break;
+        case Layout::Xxd:
+        case Layout::Hexdump:
+        case Layout::OdWords:
+            readColumns(layout);
+            break;
+        case Layout::PythonBytes:
+            readPython();
+            break;
+        case Layout::Base64:
+            readBase64();
+            break;
+        }
+        m_out.bytes.resize(m_size);
+        m_out.bytes.squeeze();
+        m_out.layout = describe(layout);
+        return std::move(m_out);
+    }
+
+private:
+    unsigned at(qint64 i) const { return unsigned(m_d[i]); }
+    unsigned classOf(unsigned c) const { return c < 128 ? kClasses[c] : 0; }
+    bool isSeparator(unsigned c) const
+    {
+        return c < 128 ? (kClasses[c] & Separator) != 0 : (c == 0xa0 || c == 0x3000);
+    }
+    bool isBreak(unsigned c) const { return c == '\n' || c == '\r'; }
+    bool isBlank(unsigned c) const { return c == ' ' || c == '\t'; }
+
+    qint64 lineEnd(qint64 from, qint64 limit = -1) const
+    {
+        if (limit < 0)
+            limit = m_n;
+        while (from < limit && !isBreak(at(from)))
+            ++from;
+        return from;
+    }
+    qint64 nextLine(qint64 end) const
+    {
+        return end < m_n && at(end) == '\r' && end + 1 < m_n && at(end + 1) == '\n' ? end + 2
+                                                                                    : end + 1;
+    }
+
+    // ------------------------------------------------------------------------------------------
+    // What was skipped, with its line and column. Spans come in order, so the position of each
+    // is found by going on from the last one.
+
+    void locate(qint64 position, qint64 &line, qint64 &column)
+    {
+        for (; m_located < position; ++m_located) {
+            const unsigned c = at(m_located);
+            if (c == '\n' || (c == '\r' && !(m_located + 1 < m_n && at(m_located + 1) == '\n'))) {
+                ++m_line;
+                m_lineStart = m_located + 1;
+            }
+        }
+        line = m_line;
+        column = position - m_lineStart + 1;
+    }
+
+    void skip(qint64 from, qint64 to)
+    {
+        if (to <= from)
+            return;
+        m_out.skippedCharacters += to - from;
+        qint64 line, column;
+        locate(from, line, column);
+        // Skipped pieces with only blanks between them make one span.
+        if (m_lastSkipEnd >= 0 && line == m_lastSkipLine) {
+            bool blanksOnly = true;
+            for (qint64 i = m_lastSkipEnd; i < from && blanksOnly; ++i)
+                blanksOnly = isSeparator(at(i));
+            if (blanksOnly) {
+                if (!m_out.skipped.empty() && m_spanOpen)
+                    m_out.skipped.back().length = to - m_lastSkipStart;
+                m_lastSkipEnd = to;
+                return;
+            }
+        }
+        ++m_out.skippedSpans;
+        m_spanOpen = m_out.skipped.size() < ForgivingRead::kMaxSpans;
+        if (m_spanOpen)
+            m_out.skipped.push_back({line, column, to - from});
+        m_lastSkipStart = from;
+        m_lastSkipEnd = to;
+        m_lastSkipLine = line;
+    }
+
+    struct Mark {
+        qsizetype bytes;
+        std::size_t spans;
+        qint64 spanCount, characters;
+        qint64 lastSkipStart, lastSkipEnd, lastSkipLine;
+        bool spanOpen;
+    };
+    Mark mark() const
+    {
+        return {m_size,          m_out.skipped.size(), m_out.skippedSpans, m_out.skippedCharacters,
+                m_lastSkipStart, m_lastSkipEnd,        m_lastSkipLine,     m_spanOpen};
+    }
+    void rollBack(const Mark &m)
+    {
+        m_size = m.bytes;
+        m_out.skipped.resize(m.spans);
+        m_out.skippedSpans = m.spanCount;
+        m_out.skippedCharacters = m.characters;
+        m_lastSkipStart = m.lastSkipStart;
+        m_lastSkipEnd = m.lastSkipEnd;
+        m_lastSkipLine = m.lastSkipLine;
+        m_spanOpen = m.spanOpen;
+    }
+
+    // The bytes go to a buffer that grows by doubling; the hot loop writes it directly.
+    void put(int byte)
+    {
+        if (m_size == m_capacity)
+            grow();
+        m_bytes[m_size++] = char(byte);
+    }
+    void grow()
+    {
+        m_capacity = std::max<qsizetype>(4096, 2 * m_capacity);
+        m_out.bytes.resize(m_capacity);
+        m_bytes = m_out.bytes.data();
+    }
+
+    // ------------------------------------------------------------------------------------------
+    // Tokens: one byte each, in any of their spellings.
+
+    // How the token [a, b) reads: its forms, or 0 when it is no byte. With emit, its bytes go out.
+    unsigned token(qint64 a, qint64 b, bool decimal, bool emitting)
+    {
+        if (b - a == 2) { // the common case, fast
+            const int hi = hexValue(at(a)), lo = hexValue(at(a + 1));
+            if (!decimal && hi >= 0 && lo >= 0) {
+                if (emitting)
+                    put(hi << 4 | lo);
+                return Pair;
+            }
+        }
+        // Quotes around a C string of escapes.
+        if (b - a >= 2 && (at(a) == '"' || at(a) == '\''))
+            ++a;
+        if (b > a && (at(b - 1) == '"' || at(b - 1) == '\''))
+            --b;
+        const qint64 length = b - a;
+        if (length <= 0)
+            return 0;
+        if (decimal) {
+            int value = 0;
+            for (qint64 i = a; i < b; ++i) {
+                if (!(classOf(at(i)) & Digit) || length > 3)
+                    return 0;
+                value = value * 10 + int(at(i) - '0');
+            }
+            if (value > 255)
+                return 0;
+            if (emitting)
+                put(value);
+            return DecimalToken;
+        }
+        auto digits = [&](qint64 from, qint64 to, int &value) {
+            value = 0;
+            if (to <= from || to - from > 2)
+                return false;
+            for (qint64 i = from; i < to; ++i) {
+                const int v = hexValue(at(i));
+                if (v < 0)
+                    return false;
+                value = value << 4 | v;
+            }
+            return true;
+        };
+        int value = 0;
+        const unsigned first = at(a), second = length > 1 ? at(a + 1) : 0;
+        unsigned form = 0;
+        if (first == '0' && (second == 'x' || second == 'X'))
+            form = digits(a + 2, b, value) ? ZeroX : 0;
+        else if (first == '&' && (second == 'h' || second == 'H'))
+            form = digits(a + 2, b, value) ? AmpersandH : 0;
+        else if (first == '$')
+            form = digits(a + 1, b, value) ? Dollar : 0;
+        else if (first == '\\')
+            return escapes(a, b, emitting);
+        else if ((at(b - 1) == 'h' || at(b - 1) == 'H') && length >= 2 && length <= 4) {
+            // FFh, and 0FFh as assemblers want a leading digit
+            const qint64 from = length == 4 && first == '0' ? a + 1 : a;
+            form = digits(from, b - 1, value) ? HexSuffix : 0;
+        } else if (length <= 2) {
+            form = digits(a, b, value) ? (length == 1 ? Single : Pair) : 0;
+        } else if (length % 2 == 0) {
+            for (qint64 i = a; i < b; ++i)
+                if (hexValue(at(i)) < 0)
+                    return 0;
+            if (emitting)
+                for (qint64 i = a; i < b; i += 2)
+                    put(hexValue(at(i)) << 4 | hexValue(at(i + 1)));
+            return Run;
+        }
+        if (form && emitting)
+            put(value);
+        return form;
+    }
+
+    // A run of \xHH escapes, as C and Python strings write bytes.
+    unsigned escapes(qint64 a, qint64 b, bool emitting)
+    {
+        if ((b - a) % 4 != 0)
+            return 0;
+        for (qint64 i = a; i < b; i += 4)
+            if (at(i) != '\\' || (at(i + 1) != 'x' && at(i + 1) != 'X') ||
+                hexValue(at(i + 2)) < 0 || hexValue(at(i + 3)) < 0)
+                return 0;
+        if (emitting)
+            for (qint64 i = a; i < b; i += 4)
+                put(hexValue(at(i + 2)) << 4 | hexValue(at(i + 3)));
+        return BackslashX;
+    }
+
+    struct LineTally {
+        unsigned forms = 0;    // how its bytes were spelled
+        qint64 data = 0;       // tokens that are bytes
+        qint64 prefix = 0;     // tokens that are not, before the first byte
+        qint64 strayAfter = 0; // tokens that are not, after it
+        qint64 firstToken = -1, lastTokenEnd = -1;
+    };
+
+    // The tokens of a dump, line by line. A line's leading tokens that are no bytes (a timestamp,
+    // a log prefix) are passed over; a line whose tokens are mostly words is left out whole.
+    void readTokens(bool decimal)
+    {
+        qint64 i = 0;
+        LineTally tally;
+        Mark start = mark();
+        bool inComment = false;
+        auto endLine = [&](qint64 end) {
+            const bool keep = tally.data >= 8 ||
+                              (tally.data > 0 && tally.prefix == m_prefix && tally.strayAfter == 0);
+            if (!keep && tally.firstToken >= 0 && (tally.prefix + tally.strayAfter > 0)) {
+                rollBack(start);
+                skip(tally.firstToken, tally.lastTokenEnd);
+                ++m_out.wordLines;
+            } else {
+                m_forms |= tally.forms;
+                m_prefixSeen = m_prefixSeen || (tally.data > 0 && tally.prefix > 0);
+            }
+            Q_UNUSED(end);
+            tally = {};
+            start = mark();
+        };
+        while (i < m_n) {
+            const unsigned c = at(i);
+            if (isBreak(c)) {
+                endLine(i);
+                i = nextLine(i);
+                continue;
+            }
+            if (inComment) { // up to */ or the end of the line
+                qint64 j = i;
+                while (j < m_n && !isBreak(at(j)) &&
+                       !(at(j) == '*' && j + 1 < m_n && at(j + 1) == '/'))
+                    ++j;
+                inComment = !(j < m_n && at(j) == '*');
+                const qint64 end = inComment ? j : j + 2;
+                skip(i, end);
+                i = end;
+                continue;
+            }
+            if (isSeparator(c)) {
+                ++i;
+                continue;
+            }
+            qint64 j = i + 1;
+            while (j < m_n) {
+                const unsigned e = at(j);
+                if (e < 128 ? (kClasses[e] & (Separator | Break)) != 0 : isSeparator(e))
+                    break;
+                ++j;
+            }
+            if (c == '/' && j > i + 1 && (at(i + 1) == '/' || at(i + 1) == '*')) {
+                if (at(i + 1) == '/') {
+                    j = lineEnd(i);
+                } else {
+                    inComment = true;
+                    j = i + 2;
+                }
+                skip(i, j);
+                i = j;
+                continue;
+            }
+            if (tally.firstToken < 0)
+                tally.firstToken = i;
+            tally.lastTokenEnd = j;
+            if (j - i == 2 && !decimal) { // a pair, as nearly every token is
+                const int hi = hexValue(at(i)), lo = hexValue(at(i + 1));
+                if (hi >= 0 && lo >= 0) {
+                    put(hi << 4 | lo);
+                    ++tally.data;
+                    tally.forms |= Pair;
+                    // More pairs, each after one blank: the window's layout, three at a time.
+                    qint64 p = j;
+                    while (p + 3 <= m_n && at(p) == ' ') {
+                        const int h = hexValue(at(p + 1)), l = hexValue(at(p + 2));
+                        const unsigned after = p + 3 < m_n ? at(p + 3) : ' ';
+                        if ((h | l) < 0 || !(after == ' ' || isBreak(after)))
+                            break;
+                        put(h << 4 | l);
+                        ++tally.data;
+                        p += 3;
+                    }
+                    tally.lastTokenEnd = p;
+                    i = p;
+                    continue;
+                }
+            }
+            const unsigned form = token(i, j, decimal, true);
+            if (form) {
+                ++tally.data;
+                tally.forms |= form;
+            } else {
+                (tally.data ? tally.strayAfter : tally.prefix)++;
+                skip(i, j);
+            }
+            i = j;
+        }
+        endLine(m_n);
+    }
+
+    // ------------------------------------------------------------------------------------------
+    // Dumps in columns: an offset, the bytes, and perhaps the bytes again as text.
+
+    // Reads hex digits at p; returns how many.
+    qint64 hexDigits(qint64 p, qint64 end, qint64 &value) const
+    {
+        value = 0;
+        qint64 q = p;
+        while (q < end && hexValue(at(q)) >= 0 && q - p < 15) // 60 bits at most
+            value = value << 4 | hexValue(at(q++));
+        return q - p;
+    }
+
+    // The offset of a column dump's line, from where it ends: -1 when the line has none.
+    qint64 offsetColumn(Layout layout, qint64 start, qint64 end, qint64 &offset) const
+    {
+        qint64 p = start;
+        while (p < end && isBlank(at(p)))
+            ++p;
+        if (layout == Layout::Xxd) {
+            const qint64 n = hexDigits(p, end, offset);
+            return n >= 4 && p + n < end && at(p + n) == ':' ? p + n + 1 : -1;
+        }
+        if (layout == Layout::OdWords) {
+            qint64 q = p;
+            offset = 0;
+            while (q < end && at(q) >= '0' && at(q) <= '7' && q - p < 20)
+                offset = offset * 8 + (at(q++) - '0');
+            return q - p >= 7 && (q == end || isBlank(at(q))) ? q : -1;
+        }
+        // hexdump -C and ESP-IDF: the first token of hex digits (after 0x, perhaps) that two blanks
+        // follow, or that ends the line; before it may stand a log prefix.
+        for (qint64 q = p; q < end;) {
+            while (q < end && isBlank(at(q)))
+                ++q;
+            qint64 t = q;
+            if (t + 1 < end && at(t) == '0' && (at(t + 1) == 'x' || at(t + 1) == 'X'))
+                t += 2;
+            const qint64 n = hexDigits(t, end, offset);
+            const qint64 after = t + n;
+            if (n >= 4 &&
+                (after == end || (after + 1 < end && isBlank(at(after)) && isBlank(at(after + 1)))))
+                return after;
+            while (q < end && !isBlank(at(q)))
+                ++q;
+        }
+        return -1;
+    }
+
+    void readColumns(Layout layout)
+    {
+        QByteArray previous;  // the last line's bytes, for a '*' line
+        bool repeat = false;  // a '*' line came: the next offset tells how much it stood for
+        qint64 expected = -1; // the offset the next line should have
+        qint64 total = -1;    // od's closing offset: the length of the data
+        for (qint64 start = 0; start < m_n;) {
+            const qint64 end = lineEnd(start);
+            qint64 trimmedEnd = end;
+            while (trimmedEnd > start && isBlank(at(trimmedEnd - 1)))
+                --trimmedEnd;
+            qint64 first = start;
+            while (first < trimmedEnd && isBlank(at(first)))
+                ++first;
+            const qint64 next = nextLine(end);
+            if (first == trimmedEnd) {
+                start = next;
+                continue;
+            }
+            if (trimmedEnd - first == 1 && at(first) == '*') {
+                repeat = true;
+                m_filled = true;
+                start = next;
+                continue;
+            }
+            qint64 offset = 0;
+            qint64 p = offsetColumn(layout, start, trimmedEnd, offset);
+            if (p >= 0 && layout == Layout::Hexdump) {
+                // ESP-IDF writes its offsets with 0x, after the log's prefix.
+                qint64 o = p;
+                while (o > first && !isBlank(at(o - 1)))
+                    --o;
+                m_prefixSeen = m_prefixSeen || o > first;
+                m_zeroXOffsets = m_zeroXOffsets || (o + 1 < p && at(o) == '0' &&
+                                                    (at(o + 1) == 'x' || at(o + 1) == 'X'));
+            }
+            if (p < 0) { // words, or a prompt: left out
+                skip(first, trimmedEnd);
+                ++m_out.wordLines;
+                start = next;
+                continue;
+            }
+            if (repeat && expected >= 0 && !previous.isEmpty()) {
+                const qint64 missing = offset - expected;
+                if (missing > 0 && missing <= kMaxFill) {
+                    for (qint64 k = 0; k < missing; ++k)
+                        put(previous[k % previous.size()]);
+                } else if (missing != 0) {
+                    skip(first, trimmedEnd);
+                }
+            }
+            repeat = false;
+            const qsizetype before = m_size;
+            p = lineBytes(layout, p, trimmedEnd);
+            if (p < trimmedEnd && layout != Layout::Xxd && at(p) != '|')
+                skip(p, trimmedEnd); // what follows the bytes and is no text column
+            const qint64 count = m_size - before;
+            if (count > 0) {
+                previous = QByteArray(m_bytes + before, count);
+                expected = offset + count;
+            } else {
+                total = offset; // a closing offset alone
+            }
+            start = next;
+        }
+        if (layout == Layout::OdWords && total >= 0 && expected >= 0 && total < expected) {
+            // od fills an odd last byte out to a word: the closing offset tells the length.
+            m_size -= std::min<qint64>(expected - total, m_size);
+        }
+    }
+
+    // The bytes of one line of a column dump, from p; returns where they end.
+    qint64 lineBytes(Layout layout, qint64 p, qint64 end)
+    {
+        while (p < end) {
+            qint64 q = p;
+            while (q < end && isBlank(at(q)))
+                ++q;
+            // xxd's text column starts after two blanks; hexdump's after "  |".
+            if (layout == Layout::Xxd && q - p >= 2 && p > 0)
+                return p;
+            if (q == end || at(q) == '|')
+                return q;
+            qint64 value;
+            const qint64 n = hexDigits(q, end, value);
+            const bool group = n >= 2 && n % 2 == 0 && (q + n == end || isBlank(at(q + n)));
+            if (!group || (layout == Layout::OdWords && n != 4) ||
+                (layout == Layout::Hexdump && n != 2))
+                return q;
+            if (layout == Layout::OdWords) { // a little-endian word
+                put(hexValue(at(q + 2)) << 4 | hexValue(at(q + 3)));
+                put(hexValue(at(q)) << 4 | hexValue(at(q + 1)));
+            } else {
+                for (qint64 i = q; i < q + n; i += 2)
+                    put(hexValue(at(i)) << 4 | hexValue(at(i + 1)));
+            }
+            p = q + n;
+            if (layout == Layout::Xxd && p + 1 < end && isBlank(at(p)) && isBlank(at(p + 1)))
+                return p;
+        }
+        return p;
+    }
+
+    // ------------------------------------------------------------------------------------------
+    // Python's b'...' literals: escapes, and printable characters as the bytes they stand for.
+
+    void readPython()
+    {
+        qint64 from = 0;
+        for (qint64 i = 0; i < m_n; ++i) {
+            const unsigned c = at(i);
+            if (!((c == 'b' || c == 'B') && i + 1 < m_n && (at(i + 1) == '\'' || at(i + 1) == '"')))
+                continue;
+            if (i > 0 && (std::isalnum(int(std::min(at(i - 1), 127u))) || at(i - 1) == '_'))
+                continue;
+            skipNonBlank(from, i);
+            const unsigned quote = at(i + 1);
+            qint64 p = i + 2;
+            while (p < m_n && at(p) != quote && !isBreak(at(p))) {
+                if (at(p) != '\\') {
+                    if (at(p) < 256)
+                        put(int(at(p)));
+                    else
+                        skip(p, p + 1);
+                    ++p;
+                    continue;
+                }
+                p = pythonEscape(p);
+            }
+            i = p;
+            from = p + 1;
+        }
+        skipNonBlank(from, m_n);
+    }
+
+    qint64 pythonEscape(qint64 p)
+    {
+        if (p + 1 >= m_n)
+            return p + 1;
+        const unsigned e = at(p + 1);
+        static const char plain[] = "\\'\"abfnrtv";
+        static const char value[] = "\\'\"\a\b\f\n\r\t\v";
+        for (int k = 0; plain[k]; ++k)
+            if (e == unsigned(plain[k])) {
+                put(value[k]);
+                return p + 2;
+            }
+        if ((e == 'x' || e == 'X') && p + 3 < m_n && hexValue(at(p + 2)) >= 0 &&
+            hexValue(at(p + 3)) >= 0) {
+            put(hexValue(at(p + 2)) << 4 | hexValue(at(p + 3)));
+            return p + 4;
+        }
+        if (e >= '0' && e <= '7') { // octal, up to three digits
+            int v = 0;
+            qint64 q = p + 1;
+            while (q < m_n && q < p + 4 && at(q) >= '0' && at(q) <= '7')
+                v = v * 8 + int(at(q++) - '0');
+            put(v & 0xff);
+            return q;
+        }
+        skip(p, p + 2);
+        return p + 2;
+    }
+
+    // Text outside the data, less its blanks and line breaks.
+    void skipNonBlank(qint64 from, qint64 to)
+    {
+        for (qint64 i = from; i < to;) {
+            if (isSeparator(at(i)) || isBreak(at(i))) {
+                ++i;
+                continue;
+            }
+            qint64 j = i;
+            while (j < to && !isBreak(at(j)))
+                ++j;
+            qint64 e = j;
+            while (e > i && isSeparator(at(e - 1)))
+                --e;
+            skip(i, e);
+            i = j;
+        }
+    }
+
+    // ------------------------------------------------------------------------------------------
+    // Base64, from each picture's signature on, line breaks and blanks passed over.
+
+    qint64 findSignature(qint64 from, qint64 to = -1) const
+    {
+        static const char *const signatures[] = {"/9j/", "iVBORw0KGgo", "R0lGOD"};
+        if (to < 0)
+            to = m_n;
+        for (qint64 i = from; i < to; ++i) {
+            const unsigned c = at(i);
+            if (c != '/' && c != 'i' && c != 'R')
+                continue;
+            for (const char *s : signatures) {
+                qint64 k = 0;
+                while (s[k] && i + k < m_n && at(i + k) == unsigned(s[k]))
+                    ++k;
+                if (!s[k])
+                    return i;
+            }
+        }
+        return m_n;
+    }
+
+    void readBase64()
+    {
+        qint64 from = 0;
+        for (qint64 i = findSignature(0); i < m_n; i = findSignature(from)) {
+            skipNonBlank(from, i);
+            unsigned bits = 0;
+            int have = 0;
+            qint64 p = i;
+            for (; p < m_n; ++p) {
+                const unsigned c = at(p);
+                if (isBlank(c) || isBreak(c))
+                    continue;
+                const int v = c < 128 ? kBase64[c] : -1;
+                if (v < 0)
+                    break;
+                bits = bits << 6 | unsigned(v);
+                have += 6;
+                if (have >= 8) {
+                    have -= 8;
+                    put(int(bits >> have) & 0xff);
+                }
+            }
+            while (p < m_n && at(p) == '=')
+                ++p;
+            from = p;
+        }
+        skipNonBlank(from, m_n);
+    }
+
+    // ------------------------------------------------------------------------------------------
+    // Which layout the text is in, from its first lines.
+
+    Layout detect()
+    {
+        const qint64 sampleEnd = std::min<qint64>(m_n, 64 * 1024);
+        qint64 lines = 0, xxd = 0, hexdump = 0, od = 0, letters = 0, decimalBig = 0, tokens = 0;
+        bool python = false;
+        std::map<qint64, qint64> prefixes; // leading non-byte tokens on full data lines
+        for (qint64 start = 0; start < sampleEnd;) {
+            // A line longer than the sample (a dump on one line) is judged by its start.
+            const qint64 end = lineEnd(start, sampleEnd);
+            const qint64 next = nextLine(end);
+            qint64 offset;
+            bool any = false;
+            for (qint64 i = start; i < end && !any; ++i)
+                any = !isSeparator(at(i));
+            if (!any) {
+                start = next;
+                continue;
+            }
+            ++lines;
+            xxd += offsetColumn(Layout::Xxd, start, end, offset) >= 0;
+            od += offsetColumn(Layout::OdWords, start, end, offset) >= 0 && odWords(start, end);
+            hexdump +=
+                offsetColumn(Layout::Hexdump, start, end, offset) >= 0 && hexdumpPairs(start, end);
+            qint64 data = 0, prefix = 0;
+            for (qint64 i = start; i < end;) {
+                if (isSeparator(at(i))) {
+                    ++i;
+                    continue;
+                }
+                qint64 j = i;
+                while (j < end && !isSeparator(at(j)))
+                    ++j;
+                for (qint64 k = i; k + 2 < j && !python; ++k)
+                    python = (at(k) == 'b' || at(k) == 'B') &&
+                             (at(k + 1) == '\'' || at(k + 1) == '"') && at(k + 2) == '\\';
+                const unsigned form = token(i, j, false, false);
+                const unsigned asDecimal = token(i, j, true, false);
+                ++tokens;
+                if (form || asDecimal) {
+                    ++data;
+                    for (qint64 k = i; k < j; ++k)
+                        letters += (classOf(at(k)) & (Hex | Digit)) == Hex &&
+                                   (form & (Pair | Single | Run));
+                    decimalBig += asDecimal && j - i == 3;
+                } else if (!data) {
+                    ++prefix;
+                }
+                i = j;
+            }
+            if (data >= 8)
+                ++prefixes[prefix];
+            start = next;
+        }
+        if (!prefixes.empty())
+            m_prefix = std::max_element(prefixes.begin(), prefixes.end(), [](auto &a, auto &b) {
+                           return a.second < b.second;
+                       })->first;
+        const qint64 most = std::max<qint64>(1, (lines + 1) / 2);
+        if (python)
+            return Layout::PythonBytes;
+        if (xxd >= most)
+            return Layout::Xxd;
+        if (od >= most)
+            return Layout::OdWords;
+        if (hexdump >= most)
+            return Layout::Hexdump;
+        if (findSignature(0, sampleEnd) < sampleEnd && tokens < 4 * lines + 8)
+            return Layout::Base64;
+        if (decimalBig > 0 && letters == 0)
+            return Layout::Decimal;
+        return Layout::Tokens;
+    }
+
+    bool odWords(qint64 start, qint64 end) const
+    {
+        qint64 offset;
+        qint64 p = offsetColumn(Layout::OdWords, start, end, offset);
+        int words = 0;
+        while (p >= 0 && p < end) {
+            if (!isBlank(at(p)))
+                return false;
+            ++p;
+            qint64 value;
+            if (hexDigits(p, end, value) != 4)
+                return false;
+            p += 4;
+            ++words;
+        }
+        return words > 0;
+    }
+
+    bool hexdumpPairs(qint64 start, qint64 end) const
+    {
+        qint64 offset;
+        qint64 p = offsetColumn(Layout::Hexdump, start, end, offset);
+        while (p >= 0 && p < end && isBlank(at(p)))
+            ++p;
+        qint64 value;
+        return p >= 0 && p + 2 <= end && hexDigits(p, end, value) == 2;
+    }
+
+    QString describe(Layout layout) const
+    {
+        QString words;
+        switch (layout) {
+        case Layout::Tokens:
+            if (m_forms & ZeroX)
+                words = u"按每个字节一个记号读取（带 0x 前缀）"_s;
+            else if (m_forms & BackslashX)
+                words = u"按每个字节一个记号读取（\\x 转义）"_s;
+            else if (m_forms & AmpersandH)
+                words = u"按每个字节一个记号读取（带 &H 前缀）"_s;
+            else if (m_forms & HexSuffix)
+                words = u"按每个字节一个记号读取（带 h 后缀）"_s;
+            else if (m_forms & Dollar)
+                words = u"按每个字节一个记号读取（带 $ 前缀）"_s;
+            else if (m_forms & Single)
+                words = u"按每个字节一个记号读取（单个数字也算一个字节）"_s;
+            else if (m_forms & Run)
+                words = u"十六进制数字连写，每两个一个字节"_s;
+            else
+                words = u"每两个十六进制数字一个字节"_s;
+            break;
+        case Layout::Decimal:
+            words = u"十进制数字列表，每个数一个字节"_s;
+            break;
+        case Layout::Xxd:
+            words = u"xxd 的输出，跳过了偏移列和文字列"_s;
+            break;
+        case Layout::Hexdump:
+            words = m_zeroXOffsets ? u"ESP-IDF 的十六进制转储，跳过了偏移列和文字列"_s
+                                   : u"hexdump -C 的输出，跳过了偏移列和文字列"_s;
+            break;
+        case Layout::OdWords:
+            words = u"od -x 的输出，每两个字节交换回原来的顺序"_s;
+            break;
+        case Layout::PythonBytes:
+            words = u"Python 的 bytes 字面量（b'…'）"_s;
+            break;
+        case Layout::Base64:
+            words = u"Base64 编码"_s;
+            break;
+        }
+        if (m_prefixSeen)
+            words += u"，跳过了每行开头的时间戳或日志前缀"_s;
+        if (m_filled)
+            words += u"，按偏移补上了 * 行省略的重复字节"_s;
+        if (m_out.wordLines > 0)
+            words += u"，跳过了 %1 行文字"_s.arg(m_out.wordLines);
+        return words;
+    }
+
+    const Unit *m_d;
+    qint64 m_n;
+    ForgivingRead m_out;
+    char *m_bytes = nullptr;
+    qsizetype m_size = 0, m_capacity = 0;
+    qint64 m_prefix = 0; // tokens before the bytes on a typical line
+    unsigned m_forms = 0;
+    bool m_filled = false;
+    bool m_prefixSeen = false;   // bytes came after a log prefix
+    bool m_zeroXOffsets = false; // a column dump's offsets begin with 0x
+
+    qint64 m_located = 0, m_line = 1, m_lineStart = 0;
+    qint64 m_lastSkipStart = -1, m_lastSkipEnd = -1, m_lastSkipLine = -1;
+    bool m_spanOpen = false;
+};
+
+} // namespace
+
+ForgivingRead readForgiving(QStringView text)
+{
+    return Reader<char16_t>(text.utf16(), text.size()).run();
+}
+
+ForgivingRead readForgiving(QByteArrayView utf8)
+{
+    return Reader<unsigned char>(reinterpret_cast<const unsigned char *>(utf8.data()), utf8.size())
+        .run();
+}
+
+} // namespace hexjpg
