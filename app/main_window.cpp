@@ -73,7 +73,7 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , ProgressBar1(this, u"ProgressBar1"_s)
-    , m_outputFolder(outputFolder.isEmpty() ? QCoreApplication::applicationDirPath() : outputFolder)
+    , m_outputFolder(outputFolder.isEmpty() ? hexjpg::defaultOutputFolder() : outputFolder)
     , m_loader(hexjpg::kPictureAreaSize * devicePixelRatio())
 {
     setObjectName(u"Form1"_s);

@@ -5,7 +5,9 @@
 #include "hex_to_jpeg.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
+#include "translations.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
@@ -44,24 +46,13 @@ void say(const QString &text)
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stderr);
 }
 
-const char16_t kUsage[] = u"用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]";
+const char16_t kUsage[] =
+    u"用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]（--help 说明全部选项）";
 
-// Follows the usage line in --help.
-const char16_t kHelp[] =
-    u"把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
-    u"从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
-    u"以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
-    u"空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。\n"
-    u"\n"
-    u"  --dir 文件夹      把 1.jpg 写入该文件夹（默认：本程序所在的文件夹）\n"
-    u"  -f, --forgiving   宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、\n"
-    u"                    0x、\\x、&H、$ 前缀和 h 后缀、Python 的 b'…'、xxd、hexdump -C、\n"
-    u"                    ESP-IDF 和 od -x 的输出、十进制列表和 Base64，跳过时间戳、日志前缀、\n"
-    u"                    注释和文字行；1.jpg 是文本里最后一张完整的图片\n"
-    u"  --all             把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们\n"
-    u"  --json            把诊断和图片列表以 JSON 写到标准输出\n"
-    u"  -h, --help        显示本说明\n"
-    u"\n"
+// Follows the options in --help.
+const char16_t kMore[] =
+    u"1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
+    u"的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。\n"
     u"1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
     u"写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
     u"图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
@@ -85,6 +76,12 @@ struct Options {
     bool json = false;
 };
 
+void print(FILE *to, const QString &text)
+{
+    const QByteArray utf8 = (text + u'\n').toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
+}
+
 int usage(const QString &problem)
 {
     if (!problem.isEmpty())
@@ -93,43 +90,62 @@ int usage(const QString &problem)
     return BadInput;
 }
 
+// Qt's help with the program's name where Qt puts the path it was started by.
+QString helpText(const QCommandLineParser &parser)
+{
+    QString text = parser.helpText();
+    const QString path = QCoreApplication::arguments().value(0);
+    const qsizetype at = text.indexOf(path);
+    if (!path.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
+        text.replace(at, path.size(), QCoreApplication::applicationName());
+    return text;
+}
+
 // Returns -1 when the command line is good, else the exit status to end with.
 int parse(const QStringList &args, Options &options)
 {
-    bool haveInput = false, haveFolder = false;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == u"-h" || arg == u"--help") {
-            const QByteArray help =
-                (QString::fromUtf16(kUsage) + u"\n\n"_s + QString::fromUtf16(kHelp)).toUtf8() +
-                '\n';
-            std::fwrite(help.constData(), 1, std::size_t(help.size()), stdout);
-            return Picture;
-        }
-        if (arg == u"--dir" && i + 1 < args.size()) {
-            options.folder = args[++i];
-            haveFolder = true;
-        } else if (arg.startsWith(u"--dir=")) {
-            options.folder = arg.mid(6);
-            haveFolder = true;
-        } else if (arg == u"-f" || arg == u"--forgiving") {
-            options.forgiving = true;
-        } else if (arg == u"--all") {
-            options.all = true;
-        } else if (arg == u"--json") {
-            options.json = true;
-        } else if ((arg == u"-" || !arg.startsWith(u'-')) && !haveInput) {
-            options.input = arg;
-            haveInput = true;
-        } else {
-            return usage({});
-        }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
+        u"从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
+        u"以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
+        u"空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。"_s);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption folder(u"dir"_s, u"把 1.jpg 写入该文件夹。"_s, u"文件夹"_s);
+    const QCommandLineOption forgiving(
+        {u"f"_s, u"forgiving"_s},
+        u"宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、0x、\\x、&H、$ 前缀和 h "
+        u"后缀、Python 的 b'…'、xxd、hexdump -C、ESP-IDF 和 od -x 的输出、十进制列表和 Base64，"
+        u"跳过时间戳、日志前缀、注释和文字行；1.jpg 是文本里最后一张完整的图片。"_s);
+    const QCommandLineOption all(u"all"_s,
+                                 u"把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们。"_s);
+    const QCommandLineOption json(u"json"_s, u"把诊断和图片列表以 JSON 写到标准输出。"_s);
+    parser.addOptions({folder, forgiving, all, json});
+    parser.addPositionalArgument(u"文件"_s, u"十六进制文本；没有或为“-”时读标准输入。"_s,
+                                 u"[文件]"_s);
+
+    if (!parser.parse(args))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        print(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kMore));
+        return Picture;
     }
+    if (parser.isSet(version)) {
+        print(stdout,
+              QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion());
+        return Picture;
+    }
+    if (parser.positionalArguments().size() > 1)
+        return usage(u"只能读一个文件"_s);
     // An empty --dir is most likely "$UNSET": writing beside the program instead would surprise.
-    if (haveFolder && options.folder.isEmpty())
+    if (parser.isSet(folder) && parser.value(folder).isEmpty())
         return usage(u"--dir 后面的文件夹是空的"_s);
-    if (!haveFolder)
-        options.folder = QCoreApplication::applicationDirPath();
+    options.folder = parser.isSet(folder) ? parser.value(folder) : hexjpg::defaultOutputFolder();
+    options.input = parser.positionalArguments().value(0);
+    options.forgiving = parser.isSet(forgiving);
+    options.all = parser.isSet(all);
+    options.json = parser.isSet(json);
     return -1;
 }
 
@@ -455,6 +471,9 @@ int main(int argc, char *argv[])
 {
     installSignalHandlers();
     QCoreApplication app(argc, argv);
+    app.setApplicationName(u"hexjpg-cli"_s);
+    app.setApplicationVersion(QStringLiteral(HEXJPG_VERSION));
+    installQtTranslations(app);
     // The image plug-ins' own warnings would only repeat "照片不正确！" in English.
     QLoggingCategory::setFilterRules(u"qt.gui.imageio*=false"_s);
     Options options;

@@ -1,8 +1,10 @@
 #include "hex_to_jpeg.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <csignal>
 
@@ -62,6 +64,20 @@ QString refusedLink(const QString &path)
 }
 
 } // namespace
+
+QString defaultOutputFolder()
+{
+    const QString program = QCoreApplication::applicationDirPath();
+    QFile marker(QDir(program).filePath(QStringLiteral(HEXJPG_DATA_FROM_PROGRAM) +
+                                        u"/hexjpg/output-folder"_s));
+    if (!marker.open(QIODevice::ReadOnly) || marker.readAll().trimmed() != "pictures")
+        return program;
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (pictures.isEmpty())
+        pictures = QDir::home().filePath(u"Pictures"_s);
+    QDir().mkpath(pictures);
+    return pictures;
+}
 
 QString outputPath(const QString &folder, QStringView name)
 {

@@ -16,6 +16,12 @@ namespace hexjpg {
 
 inline constexpr QStringView kOutputFileName = u"1.jpg";
 
+// Where 1.jpg goes unless told otherwise: beside the program where it runs from its build folder
+// or an unpacked folder; in the user's pictures folder (created when missing) where it is
+// installed, and never in the system's program folder. An installation says so with the file
+// hexjpg/output-folder in its data folder, which the install rules put there.
+QString defaultOutputFolder();
+
 // The output file in folder, joined with the platform's separator.
 QString outputPath(const QString &folder, QStringView name = kOutputFileName);
 

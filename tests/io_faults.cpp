@@ -76,7 +76,7 @@ ssize_t read(int fd, void *buffer, size_t count)
         }
         if (g_read >= after && !g_faulted) {
             g_faulted = true;
-            truncate(std::getenv("HEXJPG_FAULT_PATH"), 0);
+            [[maybe_unused]] const int ignored = truncate(std::getenv("HEXJPG_FAULT_PATH"), 0);
         }
         if (g_read < after && (long long)count > after - g_read)
             count = size_t(after - g_read);

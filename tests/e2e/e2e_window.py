@@ -179,9 +179,9 @@ def accessible_panel():
 class Program:
     """One run of the program in its folder."""
 
-    def __init__(self, folder, accessible=False):
+    def __init__(self, folder, accessible=False, arguments=()):
         env = dict(ENV, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1') if accessible else ENV
-        self.process = subprocess.Popen([str(folder / PROGRAM.name)], cwd='/', env=env,
+        self.process = subprocess.Popen([str(folder / PROGRAM.name), *arguments], cwd='/', env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         found = wait_for('the window', lambda: find_windows('^' + re.escape(TITLE)))
         self.window = found[0]
@@ -362,6 +362,17 @@ class EndToEnd(unittest.TestCase):
         # The scroll bar's menu is Qt's own, in Qt's own Chinese.
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1_SCROLL_BAR, button=3)),
                          ['滚动至此', '顶端', '底部', '向上翻页', '向下翻页', '向上滚动', '向下滚动'])
+
+    def test_dir_chooses_the_folder(self):
+        self.program.close()
+        chosen = Path(self.tmp.name) / 'chosen folder'
+        chosen.mkdir(exist_ok=True)
+        self.program = Program(self.folder, arguments=('--dir', str(chosen)))
+        data = self.baseline.read_bytes()
+        self.program.paste(dump(data))
+        self.program.click(COMMAND1)
+        wait_for('1.jpg in the chosen folder', lambda: (chosen / '1.jpg').exists()
+                 and (chosen / '1.jpg').read_bytes() == data)
 
     def test_exit_ends_the_program_and_keeps_the_file(self):
         data = self.progressive.read_bytes()
