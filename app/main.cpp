@@ -1,6 +1,6 @@
 #include "hex_to_jpeg.h"
 #include "main_window.h"
-#include "translations.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,27 +14,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void print(FILE *to, const QString &text)
-{
-    const QByteArray utf8 = (text + u'\n').toUtf8();
-    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
-}
-
 void name(QCoreApplication &app)
 {
     app.setApplicationName(u"hexjpg"_s);
     app.setApplicationVersion(QStringLiteral(HEXJPG_VERSION));
-}
-
-// Qt's help with the program's name where Qt puts the path it was started by.
-QString helpText(const QCommandLineParser &parser)
-{
-    QString text = parser.helpText();
-    const QString path = QCoreApplication::arguments().value(0);
-    const qsizetype at = text.indexOf(path);
-    if (!path.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
-        text.replace(at, path.size(), QCoreApplication::applicationName());
-    return text;
 }
 
 // The command line, read before any window exists: --help and --version need no display, and a
@@ -56,17 +39,17 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
     status = 0;
     if (!parser.parse(app.arguments()) || !parser.positionalArguments().isEmpty() ||
         (parser.isSet(folder) && parser.value(folder).isEmpty())) {
-        print(stderr, parser.errorText().isEmpty()
+        printLine(stderr, parser.errorText().isEmpty()
                           ? (parser.isSet(folder)
                                  ? u"--dir 后面的文件夹是空的"_s
                                  : u"多余的参数："_s + parser.positionalArguments().join(u' '))
                           : parser.errorText());
-        print(stderr, u"用法：hexjpg [--dir 文件夹]（--help 说明全部选项）"_s);
+        printLine(stderr, u"用法：hexjpg [--dir 文件夹]（--help 说明全部选项）"_s);
         status = 2;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        print(stdout, helpText(parser) +
+        printLine(stdout, helpText(parser) +
                           u"\n1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹"
                           u"运行时写在本程序所在的文件夹；安装到系统之后写在用户的图片文件夹"
                           u"（没有时建立），不会写进系统的程序文件夹。\n"
@@ -74,7 +57,7 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
         return std::nullopt;
     }
     if (parser.isSet(version)) {
-        print(stdout, app.applicationName() + u' ' + app.applicationVersion());
+        printLine(stdout, app.applicationName() + u' ' + app.applicationVersion());
         return std::nullopt;
     }
     return parser.isSet(folder) ? parser.value(folder) : hexjpg::defaultOutputFolder();

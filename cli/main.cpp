@@ -5,7 +5,7 @@
 #include "hex_to_jpeg.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
-#include "translations.h"
+#include "startup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -76,29 +76,12 @@ struct Options {
     bool json = false;
 };
 
-void print(FILE *to, const QString &text)
-{
-    const QByteArray utf8 = (text + u'\n').toUtf8();
-    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
-}
-
 int usage(const QString &problem)
 {
     if (!problem.isEmpty())
         say(problem);
     say(QString::fromUtf16(kUsage));
     return BadInput;
-}
-
-// Qt's help with the program's name where Qt puts the path it was started by.
-QString helpText(const QCommandLineParser &parser)
-{
-    QString text = parser.helpText();
-    const QString path = QCoreApplication::arguments().value(0);
-    const qsizetype at = text.indexOf(path);
-    if (!path.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
-        text.replace(at, path.size(), QCoreApplication::applicationName());
-    return text;
 }
 
 // Returns -1 when the command line is good, else the exit status to end with.
@@ -128,11 +111,11 @@ int parse(const QStringList &args, Options &options)
     if (!parser.parse(args))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
-        print(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kMore));
+        printLine(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kMore));
         return Picture;
     }
     if (parser.isSet(version)) {
-        print(stdout,
+        printLine(stdout,
               QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion());
         return Picture;
     }

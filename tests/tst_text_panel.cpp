@@ -4,7 +4,7 @@
 #include "message_boxes.h"
 #include "test_support.h"
 #include "text_panel.h"
-#include "translations.h"
+#include "startup.h"
 
 #include <QAccessibleInterface>
 #include <QClipboard>

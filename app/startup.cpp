@@ -1,5 +1,6 @@
-#include "translations.h"
+#include "startup.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -16,4 +17,20 @@ bool installQtTranslations(QCoreApplication &app, const QLocale &system)
         return true;
     delete translator;
     return false;
+}
+
+QString helpText(const QCommandLineParser &parser)
+{
+    QString text = parser.helpText();
+    const QString path = QCoreApplication::arguments().value(0);
+    const qsizetype at = text.indexOf(path);
+    if (!path.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
+        text.replace(at, path.size(), QCoreApplication::applicationName());
+    return text;
+}
+
+void printLine(std::FILE *to, const QString &text)
+{
+    const QByteArray utf8 = (text + u'\n').toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
 }
