@@ -40,20 +40,21 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
     if (!parser.parse(app.arguments()) || !parser.positionalArguments().isEmpty() ||
         (parser.isSet(folder) && parser.value(folder).isEmpty())) {
         printLine(stderr, parser.errorText().isEmpty()
-                          ? (parser.isSet(folder)
-                                 ? u"--dir 后面的文件夹是空的"_s
-                                 : u"多余的参数："_s + parser.positionalArguments().join(u' '))
-                          : parser.errorText());
+                              ? (parser.isSet(folder)
+                                     ? u"--dir 后面的文件夹是空的"_s
+                                     : u"多余的参数："_s + parser.positionalArguments().join(u' '))
+                              : parser.errorText());
         printLine(stderr, u"用法：hexjpg [--dir 文件夹]（--help 说明全部选项）"_s);
         status = 2;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        printLine(stdout, helpText(parser) +
-                          u"\n1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹"
-                          u"运行时写在本程序所在的文件夹；安装到系统之后写在用户的图片文件夹"
-                          u"（没有时建立），不会写进系统的程序文件夹。\n"
-                          u"1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"_s);
+        printLine(stdout,
+                  helpText(parser) +
+                      u"\n1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹"
+                      u"运行时写在本程序所在的文件夹；安装到系统之后写在用户的图片文件夹"
+                      u"（没有时建立），不会写进系统的程序文件夹。\n"
+                      u"1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"_s);
         return std::nullopt;
     }
     if (parser.isSet(version)) {

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -50,20 +51,42 @@ private:
     ProgressBar &m_bar;
 };
 
+// A push button that Enter and Return press while it has the focus, as Space does: the buttons
+// of the platform the tool was made for behave so. None of them is a default button, which Enter
+// would press wherever the focus is.
+class Button : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && !(event->modifiers() & ~Qt::KeypadModifier)) {
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, QRect rect)
 {
-    auto *b = new QPushButton(caption, parent);
+    auto *b = new Button(caption, parent);
     b->setObjectName(name);
     b->setGeometry(rect);
     b->setAutoDefault(false);
     return b;
 }
 
+// A label draws its caption from its top-left corner, as the platform's labels do (QLabel would
+// centre it vertically).
 QLabel *label(QWidget *parent, const QString &name, QRect rect)
 {
     auto *l = new QLabel(parent);
     l->setObjectName(name);
     l->setGeometry(rect);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
 }
 
@@ -149,6 +172,7 @@ void Form1::Command1_Click()
         showWarning(this, u"请将数据粘贴文本框中"_s);
         return;
     }
+    const bool pictureShown = !Image1->isHidden();
     Image1->setVisible(true);
 
     BarProgress progress(ProgressBar1);
@@ -159,7 +183,9 @@ void Form1::Command1_Click()
         written = hexjpg::convertHexDump(reading.text(), m_outputFolder, &progress);
     }
     if (!written.ok()) {
-        // The earlier 1.jpg is not shown as though it were this result.
+        // The earlier 1.jpg is not shown as though it were this result, nor a picture that was
+        // cleared away brought back: the picture area stays as it was before the click.
+        Image1->setVisible(pictureShown);
         showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
         return;
     }

@@ -57,6 +57,11 @@ private slots:
     void forgivingReading();
     void secondConversionShowsThePictureAgain();
     void failedWriteShowsNoEarlierPicture();
+    void failedWriteKeepsThePictureArea_data();
+    void failedWriteKeepsThePictureArea();
+    void labelsDrawFromTheTop();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
 
     void lineCount_data();
     void lineCount();
@@ -454,6 +459,93 @@ void TestMainWindow::failedWriteShowsNoEarlierPicture()
     QVERIFY(text.section(u'\n', 1).size() > 0); // the system's reason
     QCOMPARE(readAll(path), earlier);
     QVERIFY(m_window->Image1->pixmap().isNull());
+}
+
+// A write that fails leaves the picture area as it was before the click: a cleared panel stays
+// brown, a picture that was showing stays.
+void TestMainWindow::failedWriteKeepsThePictureArea_data()
+{
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("after 清除") << true;
+    QTest::newRow("with the picture showing") << false;
+}
+
+void TestMainWindow::failedWriteKeepsThePictureArea()
+{
+    QFETCH(bool, cleared);
+    convert(testing::dumpOf(testing::makeJpeg({64, 48})));
+    QVERIFY(m_window->Image1->isVisible());
+    if (cleared)
+        QTest::mouseClick(m_window->Command2, Qt::LeftButton);
+    QVERIFY(m_folder->remove());
+    convert(testing::dumpOf(testing::makeJpeg({32, 32})));
+    QCOMPARE(m_answerer->shown.size(), 1);
+    QVERIFY(m_answerer->shown.first().text.startsWith(u"无法写入文件："_s));
+    QCOMPARE(m_window->Image1->isVisible(), !cleared);
+}
+
+// Both labels draw their caption from the top, as the platform's labels do: the first row with
+// ink in it is the same in both, although Label2 is taller than its text.
+void TestMainWindow::labelsDrawFromTheTop()
+{
+    auto firstInkedRow = [](QLabel *label) {
+        const QImage image = label->grab().toImage();
+        const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != background)
+                    return y;
+        return -1;
+    };
+    m_window->Text1->setPlainText(u"FF D8"_s); // Label2 reads 文本总行数：1
+    QVERIFY(firstInkedRow(m_window->Label2) >= 0);
+    QCOMPARE(firstInkedRow(m_window->Label2), firstInkedRow(m_window->Label1));
+}
+
+// Enter and Return press the button that has the focus, as Space does; in the text panel they
+// break the line.
+void TestMainWindow::enterPressesTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");    // the panel's text afterwards
+    QTest::addColumn<QString>("message"); // the box that came, if any
+    QTest::addColumn<bool>("open");       // the window afterwards
+
+    QTest::newRow("Return on 转换")
+        << u"Command1"_s << int(Qt::Key_Return) << QString() << u"请将数据粘贴文本框中"_s << true;
+    QTest::newRow("Enter on 转换")
+        << u"Command1"_s << int(Qt::Key_Enter) << QString() << u"请将数据粘贴文本框中"_s << true;
+    QTest::newRow("Space on 转换")
+        << u"Command1"_s << int(Qt::Key_Space) << QString() << u"请将数据粘贴文本框中"_s << true;
+    QTest::newRow("Return on 清除")
+        << u"Command2"_s << int(Qt::Key_Return) << QString() << QString() << true;
+    QTest::newRow("Return on 退出")
+        << u"Command4"_s << int(Qt::Key_Return) << u"FF"_s << QString() << false;
+    QTest::newRow("Return in the panel")
+        << u"Text1"_s << int(Qt::Key_Return) << u"FF\n"_s << QString() << true;
+}
+
+void TestMainWindow::enterPressesTheFocusedButton()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(bool, open);
+
+    if (focus != u"Command1") // the empty panel is what 转换 finds
+        m_window->Text1->setPlainText(u"FF"_s);
+    m_window->Text1->setCursorPosition(2);
+    auto *widget = m_window->findChild<QWidget *>(focus);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key(key),
+                    key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(m_window->Text1->toPlainText(), text);
+    QCOMPARE(m_answerer->shown.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(m_answerer->shown.first().text, message);
+    QCOMPARE(m_window->isVisible(), open);
 }
 
 void TestMainWindow::lineCount_data()

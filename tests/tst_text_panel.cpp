@@ -2,9 +2,9 @@
 // input methods, drag and drop, accessibility and Qt's own translations.
 
 #include "message_boxes.h"
+#include "startup.h"
 #include "test_support.h"
 #include "text_panel.h"
-#include "startup.h"
 
 #include <QAccessibleInterface>
 #include <QClipboard>
