@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -161,19 +162,39 @@ bool bmpAt(const Bytes &b, qint64 at, FoundPicture &p)
 std::vector<FoundPicture> findPictures(QByteArrayView bytes)
 {
     const Bytes b(bytes);
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    // The first byte of each signature, and where it next occurs: memchr leaps to it.
+    static constexpr uchar kFirst[] = {0xff, 0x89, 'G', 'B'};
+    qint64 next[std::size(kFirst)];
+    auto find = [&](std::size_t k, qint64 from) {
+        const void *at = from < b.size()
+                             ? std::memchr(data + from, kFirst[k], std::size_t(b.size() - from))
+                             : nullptr;
+        return at ? static_cast<const uchar *>(at) - data : b.size();
+    };
+    for (std::size_t k = 0; k < std::size(kFirst); ++k)
+        next[k] = find(k, 0);
+
     std::vector<FoundPicture> found;
-    for (qint64 i = 0; i + 1 < b.size();) {
-        const uchar c = b.at(i);
+    for (;;) {
+        const std::size_t k =
+            std::size_t(std::min_element(std::begin(next), std::end(next)) - next);
+        const qint64 i = next[k];
+        if (i + 1 >= b.size())
+            break;
         FoundPicture p;
-        const bool here = (c == 0xff && jpegAt(b, bytes, i, p)) || (c == 0x89 && pngAt(b, i, p)) ||
-                          (c == 'G' && gifAt(b, i, p)) || (c == 'B' && bmpAt(b, i, p));
+        const bool here = (k == 0 && jpegAt(b, bytes, i, p)) || (k == 1 && pngAt(b, i, p)) ||
+                          (k == 2 && gifAt(b, i, p)) || (k == 3 && bmpAt(b, i, p));
         if (!here) {
-            ++i;
+            next[k] = find(k, i + 1);
             continue;
         }
         p.offset = i;
         found.push_back(p);
-        i += std::max<qint64>(1, p.length);
+        const qint64 after = i + std::max<qint64>(1, p.length);
+        for (std::size_t j = 0; j < std::size(kFirst); ++j)
+            if (next[j] < after)
+                next[j] = find(j, after);
     }
     return found;
 }
