@@ -161,6 +161,7 @@ private:
 
     void skip(qint64 from, qint64 to)
     {
+        from = std::max(from, m_lastSkipEnd); // nothing is counted twice
         if (to <= from)
             return;
         m_out.skippedCharacters += to - from;
@@ -497,7 +498,6 @@ private:
             }
             if (trimmedEnd - first == 1 && at(first) == '*') {
                 repeat = true;
-                m_filled = true;
                 start = next;
                 continue;
             }
@@ -520,11 +520,11 @@ private:
             }
             if (repeat && expected >= 0 && !previous.isEmpty()) {
                 const qint64 missing = offset - expected;
+                // An offset that goes back, or too far on, leaves the '*' unfilled.
                 if (missing > 0 && missing <= kMaxFill) {
                     for (qint64 k = 0; k < missing; ++k)
                         put(previous[k % previous.size()]);
-                } else if (missing != 0) {
-                    skip(first, trimmedEnd);
+                    m_filled = true;
                 }
             }
             repeat = false;

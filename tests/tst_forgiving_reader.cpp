@@ -71,6 +71,7 @@ private slots:
     void damage_data();
     void damage();
     void logWithThreePictures();
+    void skippedTextIsCountedOnce();
 };
 
 void TestForgivingReader::captures_data()
@@ -214,6 +215,21 @@ void TestForgivingReader::logWithThreePictures()
     QCOMPARE(picture.size, QSize(40, 40));
     QVERIFY(diagnosePicture(picture, last.offset, last.length, read.bytes.size())
                 .contains(u"图片后面还有 3 个多余字节"_s));
+}
+
+// A column dump whose '*' line is followed by an offset that goes back: nothing skipped is
+// counted twice, and the spans do not overlap (found by the fuzzer).
+void TestForgivingReader::skippedTextIsCountedOnce()
+{
+    const QByteArray text =
+        QByteArray::fromHex("0d200d1820353635312009333020205b420d202a0d2035363531200933302020"
+                            "5b42207a353635312009333020205b42dbdbdb030b030b0ad335363531200933"
+                            "3033");
+    const ForgivingRead read = readForgiving(text);
+    QVERIFY(read.skippedCharacters <= text.size());
+    for (std::size_t i = 1; i < read.skipped.size(); ++i)
+        QVERIFY(read.skipped[i - 1].line < read.skipped[i].line ||
+                read.skipped[i - 1].column + read.skipped[i - 1].length <= read.skipped[i].column);
 }
 
 QTEST_MAIN(TestForgivingReader)
