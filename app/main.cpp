@@ -1,4 +1,3 @@
-#include "hex_to_jpeg.h"
 #include "main_window.h"
 #include "startup.h"
 
@@ -33,35 +32,33 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
         u"文本就变回图片文件 1.jpg，并显示出来。"_s);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption folder(u"dir"_s, u"把 1.jpg 写入该文件夹。"_s, u"文件夹"_s);
-    parser.addOption(folder);
+    const QCommandLineOption folderOption(u"dir"_s, u"把 1.jpg 写入该文件夹。"_s, u"文件夹"_s);
+    parser.addOption(folderOption);
 
     status = 0;
-    if (!parser.parse(app.arguments()) || !parser.positionalArguments().isEmpty() ||
-        (parser.isSet(folder) && parser.value(folder).isEmpty())) {
-        printLine(stderr, parser.errorText().isEmpty()
-                              ? (parser.isSet(folder)
-                                     ? u"--dir 后面的文件夹是空的"_s
-                                     : u"多余的参数："_s + parser.positionalArguments().join(u' '))
-                              : parser.errorText());
+    QString problem, folder;
+    if (!parser.parse(app.arguments()))
+        problem = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        problem = u"多余的参数："_s + parser.positionalArguments().join(u' ');
+    else
+        folder = outputFolder(parser, folderOption, problem);
+    if (!problem.isEmpty()) {
+        printLine(stderr, problem);
         printLine(stderr, u"用法：hexjpg [--dir 文件夹]（--help 说明全部选项）"_s);
         status = 2;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        printLine(stdout,
-                  helpText(parser) +
-                      u"\n1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹"
-                      u"运行时写在本程序所在的文件夹；安装到系统之后写在用户的图片文件夹"
-                      u"（没有时建立），不会写进系统的程序文件夹。\n"
-                      u"1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"_s);
+        printLine(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kWhereOutputGoes) +
+                              u"\n1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"_s);
         return std::nullopt;
     }
     if (parser.isSet(version)) {
         printLine(stdout, app.applicationName() + u' ' + app.applicationVersion());
         return std::nullopt;
     }
-    return parser.isSet(folder) ? parser.value(folder) : hexjpg::defaultOutputFolder();
+    return folder;
 }
 
 } // namespace

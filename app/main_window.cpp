@@ -21,9 +21,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Pictures found in a dump that are tried before giving up: each try is a decoding.
-constexpr int kPicturesTried = 8;
-
 // Binds the conversion's progress to ProgressBar1: the range is set up before the first pair,
 // and the bar hears of a pair only where its drawing would change, and of the last one.
 class BarProgress : public hexjpg::ProgressSink {
@@ -228,21 +225,8 @@ void Form1::offerForgivingReading(const QString &decoderSays)
     const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(read.bytes);
     const QStringList readingNotes = hexjpg::diagnoseReading(read);
 
-    // The newest picture that decodes, whole ones first: in a camera's log, the last capture.
-    const hexjpg::FoundPicture *chosen = nullptr;
     hexjpg::LoadedPicture picture;
-    for (bool wholeOnly : {true, false}) {
-        int tried = 0;
-        for (auto it = found.rbegin(); it != found.rend() && !chosen && tried < kPicturesTried;
-             ++it) {
-            if (wholeOnly && !it->whole)
-                continue;
-            ++tried;
-            picture = m_loader.load(QByteArrayView(read.bytes).sliced(it->offset, it->length));
-            if (picture.error == 0)
-                chosen = &*it;
-        }
-    }
+    const hexjpg::FoundPicture *chosen = m_loader.loadNewest(read.bytes, found, picture);
     if (!chosen) {
         QStringList details{
             u"按原来的读法：%1"_s.arg(decoderSays),

@@ -198,7 +198,8 @@ bool PanelText::splice(qint64 position, qint64 length, QStringView text, QString
     const qint64 oldSize = m_size;
     const qint64 newSize = oldSize - length + text.size();
     try {
-        QString old = removed ? QStringView(m_data + position, length).toString() : QString();
+        // Kept whatever the caller wants: it puts the text back if the index cannot be mended.
+        QString old = QStringView(m_data + position, length).toString();
         if (!reserve(newSize))
             return false;
         const qint64 breaksOut = countBreaks(m_data + position, length);
@@ -225,17 +226,21 @@ bool PanelText::splice(qint64 position, qint64 length, QStringView text, QString
     } catch (const std::bad_alloc &) {
         return false;
     }
-
-    // Give memory back after a large deletion.
-    if (m_capacity > 65536 && m_size < m_capacity / 4) {
-        const qint64 capacity = m_size + m_size / 32 + 1024;
-        if (auto *data = static_cast<char16_t *>(
-                std::realloc(m_data, std::size_t(capacity) * sizeof(char16_t)))) {
-            m_data = data;
-            m_capacity = capacity;
-        }
-    }
+    trim();
     return true;
+}
+
+// Gives memory back after a large deletion.
+void PanelText::trim() noexcept
+{
+    if (m_capacity <= 65536 || m_size >= m_capacity / 4)
+        return;
+    const qint64 capacity = m_size + m_size / 32 + 1024;
+    if (auto *data = static_cast<char16_t *>(
+            std::realloc(m_data, std::size_t(capacity) * sizeof(char16_t)))) {
+        m_data = data;
+        m_capacity = capacity;
+    }
 }
 
 // Mends the line index after the text changed at position: re-wraps from the last line that the
@@ -339,21 +344,29 @@ bool PanelText::replace(qint64 position, qint64 length, QStringView text, EditKi
     return true;
 }
 
+// The index of the new text is made first, so that running out of memory changes nothing; the
+// old text needs no keeping.
 bool PanelText::reset(QStringView text)
 {
-    if (!splice(0, m_size, text, nullptr))
+    try {
+        std::vector<qint64> starts = wrapAll(text);
+        starts.shrink_to_fit();
+        if (!reserve(text.size()))
+            return false;
+        if (!text.isEmpty())
+            std::memcpy(m_data, text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
+        m_size = text.size();
+        m_starts = std::move(starts);
+    } catch (const std::bad_alloc &) {
         return false;
+    }
+    m_breaks = countBreaks(m_data, m_size);
     m_undo.clear();
     m_undo.shrink_to_fit();
     m_redo.clear();
     m_redo.shrink_to_fit();
     m_stepOpen = false;
-    if (m_starts.capacity() > 2 * m_starts.size() + 64) {
-        try {
-            m_starts.shrink_to_fit();
-        } catch (const std::bad_alloc &) {
-        }
-    }
+    trim();
     return true;
 }
 

@@ -69,7 +69,7 @@ public:
     // before it.
     bool replace(qint64 position, qint64 length, QStringView text, EditKind kind = EditKind::Other,
                  bool joinWithLast = false);
-    // The whole text replaced, the history forgotten.
+    // The whole text replaced, the history forgotten. text must not view this buffer.
     bool reset(QStringView text);
 
     bool canUndo() const noexcept { return !m_undo.empty(); }
@@ -101,6 +101,7 @@ private:
 
     bool splice(qint64 position, qint64 length, QStringView text, QString *removed);
     bool reserve(qint64 size);
+    void trim() noexcept;
     void reindex(qint64 position, qint64 removed, qint64 inserted);
     bool merge(qint64 position, qint64 length, QStringView text, EditKind kind);
     std::optional<Change> toggle(std::vector<Edit> &from, std::vector<Edit> &to);

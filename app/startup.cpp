@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include "hex_to_jpeg.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -27,6 +29,16 @@ QString helpText(const QCommandLineParser &parser)
     if (!path.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
         text.replace(at, path.size(), QCoreApplication::applicationName());
     return text;
+}
+
+QString outputFolder(const QCommandLineParser &parser, const QCommandLineOption &dir,
+                     QString &problem)
+{
+    if (!parser.isSet(dir))
+        return hexjpg::defaultOutputFolder();
+    if (parser.value(dir).isEmpty())
+        problem = QStringLiteral("--dir 后面的文件夹是空的");
+    return parser.value(dir);
 }
 
 void printLine(std::FILE *to, const QString &text)

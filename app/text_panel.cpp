@@ -26,7 +26,6 @@
 #include <climits>
 #include <cmath>
 #include <limits>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 using panel::EditKind;
@@ -68,6 +67,16 @@ bool isPrintable(const QString &text)
     return true;
 }
 
+// The text with LF for every line break, as the panel keeps it: a view of text itself where it has
+// no CR, else of storage.
+QStringView withLineFeeds(QStringView text, QString &storage)
+{
+    if (!text.contains(u'\r'))
+        return text;
+    storage = panel::normalizeLineBreaks(text);
+    return storage;
+}
+
 struct MoveKey {
     QKeySequence::StandardKey key;
     int move;
@@ -104,15 +113,14 @@ void TextPanel::setPlainText(QStringView text)
 {
     if (m_readers > 0)
         return;
-    const QString normalized = text.contains(u'\r') ? panel::normalizeLineBreaks(text) : QString();
-    const QStringView content = normalized.isNull() ? text : QStringView(normalized);
+    QString storage;
+    const QStringView content = withLineFeeds(text, storage);
     const qint64 removed = m_text.size();
     if (!fits(removed, content.size()))
         return;
     const QString old = QAccessible::isActive() ? toPlainText() : QString();
     if (!m_text.reset(content)) {
-        warn(u"内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。"_s.arg(
-            content.size()));
+        warnMemory(content.size());
         return;
     }
     afterChange({0, removed, content.size()}, old);
@@ -131,11 +139,6 @@ QString TextPanel::selectedText() const
 
 bool TextPanel::insertPlainText(QStringView text)
 {
-    if (text.contains(u'\r')) {
-        const QString normalized = panel::normalizeLineBreaks(text);
-        return edit(selectionStart(), selectionEnd() - selectionStart(), normalized,
-                    EditKind::Other);
-    }
     return edit(selectionStart(), selectionEnd() - selectionStart(), text, EditKind::Other);
 }
 
@@ -153,6 +156,8 @@ bool TextPanel::fits(qint64 removed, qint64 inserted)
 bool TextPanel::edit(qint64 position, qint64 length, QStringView text, EditKind kind,
                      bool joinWithLast)
 {
+    QString storage;
+    text = withLineFeeds(text, storage);
     if (m_readers > 0 || (length == 0 && text.isEmpty()))
         return false;
     if (!fits(length, text.size()))
@@ -161,7 +166,7 @@ bool TextPanel::edit(qint64 position, qint64 length, QStringView text, EditKind 
     const QString removed =
         QAccessible::isActive() ? this->text().sliced(position, length).toString() : QString();
     if (!m_text.replace(position, length, text, kind, joinWithLast)) {
-        warn(u"内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。"_s.arg(text.size()));
+        warnMemory(text.size());
         return false;
     }
     afterChange({position, length, text.size()}, removed);
@@ -273,14 +278,17 @@ void TextPanel::deleteSelection()
 // selection; else at position, and the inserted text is left selected, as a drop leaves it.
 void TextPanel::insertFromMime(const QMimeData *mime, qint64 position)
 {
-    if (!mime || m_readers > 0)
+    if (!mime)
         return;
-    QString text;
     if (mime->hasText())
-        text = mime->text();
+        insertAt(mime->text(), position);
     else if (mime->hasHtml())
-        text = QTextDocumentFragment::fromHtml(mime->html()).toPlainText();
-    else
+        insertAt(QTextDocumentFragment::fromHtml(mime->html()).toPlainText(), position);
+}
+
+void TextPanel::insertAt(const QString &text, qint64 position)
+{
+    if (m_readers > 0)
         return;
     if (position < 0) {
         insertPlainText(text);
@@ -392,12 +400,12 @@ void TextPanel::moveCaret(qint64 position, bool keepAnchor, bool atLineEnd)
     updateMicroFocus();
 }
 
-bool TextPanel::moveBy(Move move, bool keepAnchor)
+void TextPanel::moveBy(Move move, bool keepAnchor)
 {
     if (!keepAnchor && hasSelection() && (move == Move::NextChar || move == Move::PreviousChar)) {
         // An arrow collapses the selection to its end on that side.
         moveCaret(move == Move::NextChar ? selectionEnd() : selectionStart(), false);
-        return true;
+        return;
     }
     const bool page = move == Move::NextPage || move == Move::PreviousPage;
     const bool vertical = page || move == Move::NextLine || move == Move::PreviousLine;
@@ -413,7 +421,6 @@ bool TextPanel::moveBy(Move move, bool keepAnchor)
         m_preferredX = x;
     if (keepAnchor)
         updatePrimarySelection();
-    return true;
 }
 
 // Where a movement takes the caret from where it is.
@@ -623,10 +630,9 @@ void TextPanel::updateMetrics()
 {
     const QFontMetrics metrics(font());
     m_lineHeight = std::max(1, metrics.lineSpacing());
-    m_ascent = metrics.ascent();
+    m_cellWidth = metrics.horizontalAdvance(u'0');
     // Centre the 48 cells, leaving room for the caret after the last.
-    const int cells = panel::kLineCells * metrics.horizontalAdvance(u'0');
-    m_margin = std::clamp((viewport()->width() - cells - 1) / 2, 0, 2);
+    m_margin = std::clamp((viewport()->width() - panel::kLineCells * m_cellWidth - 1) / 2, 0, 2);
     updateScrollBar();
 }
 
@@ -710,11 +716,25 @@ qint64 TextPanel::positionAtX(qint64 line, int x, bool &atLineEnd) const
 qint64 TextPanel::positionAt(QPoint point) const
 {
     bool atLineEnd = false;
+    return positionAt(point, atLineEnd);
+}
+
+qint64 TextPanel::positionAt(QPoint point, bool &atLineEnd) const
+{
     const qint64 line = std::clamp<qint64>(
         firstVisibleLine() +
             qint64(std::floor(double(point.y() - kTopMargin) / double(m_lineHeight))),
         0, m_text.lineCount() - 1);
     return positionAtX(line, point.x() - m_margin, atLineEnd);
+}
+
+// Selecting by dragging: the caret follows the pointer, kept to the rows in view.
+void TextPanel::dragCaretTo(QPoint point)
+{
+    bool atLineEnd = false;
+    const QPoint inside(point.x(), std::clamp(point.y(), kTopMargin, viewport()->height() - 1));
+    const qint64 position = positionAt(inside, atLineEnd);
+    moveCaret(position, true, atLineEnd);
 }
 
 QRect TextPanel::caretRect() const
@@ -827,8 +847,7 @@ void TextPanel::paintEvent(QPaintEvent *event)
             // A selected line break shows as a cell of highlight after the line's text.
             if (end < t.size() && t[end] == u'\n' && selStart <= end && selEnd > end) {
                 const int x = int(layout.lineAt(0).naturalTextWidth());
-                painter.fillRect(QRect(origin.x() + x, origin.y(),
-                                       QFontMetrics(font()).horizontalAdvance(u' '), m_lineHeight),
+                painter.fillRect(QRect(origin.x() + x, origin.y(), m_cellWidth, m_lineHeight),
                                  colours.brush(QPalette::Highlight));
             }
         }
@@ -888,12 +907,7 @@ void TextPanel::timerEvent(QTimerEvent *event)
         QScrollBar *bar = verticalScrollBar();
         const int step = 1 + std::abs(beyond) / std::max(1, m_lineHeight);
         bar->setValue(bar->value() + (beyond < 0 ? -step : step));
-        const QPoint inside(at.x(), std::clamp(at.y(), 0, height - 1));
-        bool atLineEnd = false;
-        const qint64 line =
-            std::clamp<qint64>(firstVisibleLine() + (inside.y() - kTopMargin) / m_lineHeight, 0,
-                               m_text.lineCount() - 1);
-        moveCaret(positionAtX(line, inside.x() - m_margin, atLineEnd), true, atLineEnd);
+        dragCaretTo(at);
         return;
     }
     QAbstractScrollArea::timerEvent(event);
@@ -980,11 +994,7 @@ void TextPanel::mousePressEvent(QMouseEvent *event)
     m_lastMousePoint = point;
     if (event->button() == Qt::LeftButton) {
         bool atLineEnd = false;
-        const qint64 line = std::clamp<qint64>(
-            firstVisibleLine() +
-                qint64(std::floor(double(point.y() - kTopMargin) / double(m_lineHeight))),
-            0, m_text.lineCount() - 1);
-        const qint64 position = positionAtX(line, point.x() - m_margin, atLineEnd);
+        const qint64 position = positionAt(point, atLineEnd);
         const bool extend = event->modifiers() & Qt::ShiftModifier;
         if (!extend && hasSelection() && position >= selectionStart() &&
             position < selectionEnd()) {
@@ -1021,18 +1031,13 @@ void TextPanel::mouseMoveEvent(QMouseEvent *event)
     }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
-    const int height = viewport()->height();
-    if (point.y() < 0 || point.y() >= height) {
+    if (point.y() < 0 || point.y() >= viewport()->height()) {
         if (!m_autoScroll.isActive())
             m_autoScroll.start(kAutoScrollMs, this);
     } else {
         m_autoScroll.stop();
     }
-    bool atLineEnd = false;
-    const QPoint inside(point.x(), std::clamp(point.y(), 0, height - 1));
-    const qint64 line = std::clamp<qint64>(
-        firstVisibleLine() + (inside.y() - kTopMargin) / m_lineHeight, 0, m_text.lineCount() - 1);
-    moveCaret(positionAtX(line, inside.x() - m_margin, atLineEnd), true, atLineEnd);
+    dragCaretTo(point);
 }
 
 void TextPanel::mouseReleaseEvent(QMouseEvent *event)
@@ -1127,7 +1132,7 @@ void TextPanel::inputMethodEvent(QInputMethodEvent *event)
         from = std::clamp<qint64>(m_caret + event->replacementStart(), 0, m_text.size());
         length = std::clamp<qint64>(event->replacementLength(), 0, m_text.size() - from);
     }
-    const QString commit = panel::normalizeLineBreaks(event->commitString());
+    const QString commit = event->commitString();
     if (!commit.isEmpty() || length > 0)
         edit(from, length, commit, EditKind::Typing);
     else if (!event->preeditString().isEmpty() && hasSelection())
@@ -1263,9 +1268,7 @@ void TextPanel::dropEvent(QDropEvent *event)
             event->ignore();
             return;
         }
-        auto data = std::make_unique<QMimeData>();
-        data->setText(files);
-        insertFromMime(data.get(), position);
+        insertAt(files, position);
     } else {
         insertFromMime(mime, position);
     }
@@ -1307,4 +1310,9 @@ void TextPanel::notifyAccessibility(const panel::Change *change, QStringView rem
 void TextPanel::warn(const QString &message)
 {
     showWarning(window(), message);
+}
+
+void TextPanel::warnMemory(qint64 characters)
+{
+    warn(u"内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。"_s.arg(characters));
 }

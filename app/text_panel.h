@@ -143,11 +143,12 @@ private:
     void deleteBackward(bool word);
     void deleteForward(bool word);
     void insertFromMime(const QMimeData *mime, qint64 position);
+    void insertAt(const QString &text, qint64 position);
     bool readDroppedFiles(const QMimeData *mime, QString &text);
 
     // The caret and the selection.
     void moveCaret(qint64 position, bool keepAnchor, bool atLineEnd = false);
-    bool moveBy(Move move, bool keepAnchor);
+    void moveBy(Move move, bool keepAnchor);
     qint64 target(Move move, bool &atLineEnd);
     qint64 nextCharacter(qint64 position) const;
     qint64 previousCharacter(qint64 position) const;
@@ -168,11 +169,14 @@ private:
     void layLine(QTextLayout &layout, qint64 line, bool withPreedit) const;
     int xOf(qint64 position, qint64 line) const;
     qint64 positionAtX(qint64 line, int x, bool &atLineEnd) const;
+    qint64 positionAt(QPoint point, bool &atLineEnd) const;
+    void dragCaretTo(QPoint point);
     QPoint lineOrigin(qint64 line) const;
     void paintFrame();
 
     void notifyAccessibility(const panel::Change *change, QStringView removed = {});
     void warn(const QString &message);
+    void warnMemory(qint64 characters);
 
     panel::PanelText m_text;
     qint64 m_caret = 0;
@@ -183,7 +187,7 @@ private:
     qint64 m_maximumLength;
 
     int m_lineHeight = 12;
-    int m_ascent = 10;
+    int m_cellWidth = 6; // a half-width character's advance
     int m_margin = 2;
 
     bool m_caretShown = false;
@@ -201,6 +205,4 @@ private:
     QPoint m_lastMousePoint;
     QBasicTimer m_autoScroll;
     qint64 m_dropCaret = -1; // where a drag over the panel would drop
-
-    friend class TextPanelAccessible;
 };

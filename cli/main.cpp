@@ -51,8 +51,6 @@ const char16_t kUsage[] =
 
 // Follows the options in --help.
 const char16_t kMore[] =
-    u"1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
-    u"的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。\n"
     u"1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
     u"写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
     u"图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
@@ -111,7 +109,8 @@ int parse(const QStringList &args, Options &options)
     if (!parser.parse(args))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
-        printLine(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kMore));
+        printLine(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kWhereOutputGoes) + u'\n' +
+                              QString::fromUtf16(kMore));
         return Picture;
     }
     if (parser.isSet(version)) {
@@ -121,10 +120,10 @@ int parse(const QStringList &args, Options &options)
     }
     if (parser.positionalArguments().size() > 1)
         return usage(u"只能读一个文件"_s);
-    // An empty --dir is most likely "$UNSET": writing beside the program instead would surprise.
-    if (parser.isSet(folder) && parser.value(folder).isEmpty())
-        return usage(u"--dir 后面的文件夹是空的"_s);
-    options.folder = parser.isSet(folder) ? parser.value(folder) : hexjpg::defaultOutputFolder();
+    QString problem;
+    options.folder = outputFolder(parser, folder, problem);
+    if (!problem.isEmpty())
+        return usage(problem);
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);
     options.all = parser.isSet(all);
@@ -191,10 +190,11 @@ public:
     {
         return m_name;
     }
+    // -1: not a regular file
     qint64 size() const
     {
         return m_size;
-    } // -1: not a regular file
+    }
     qint64 total() const
     {
         return m_total;
@@ -272,16 +272,24 @@ public:
     {
         if (m_utf16)
             return m_decoder.feed(QString(m_decode(block)));
-        QByteArrayView whole = block;
+        bool ok = true;
         if (!m_carry.isEmpty()) {
-            m_carry.append(block);
-            whole = m_carry;
+            // The sequence the last block cut, completed by this one's continuation bytes.
+            qsizetype continued = 0;
+            while (continued < block.size() && continued < 3 &&
+                   (static_cast<unsigned char>(block[continued]) & 0xc0) == 0x80)
+                ++continued;
+            m_carry.append(block.first(continued));
+            ok = m_decoder.feed(QString::fromUtf8(m_carry));
+            m_carry.clear();
+            block = block.sliced(continued);
         }
-        const qsizetype cut = wholeUtf8(whole);
-        const QByteArrayView head = whole.first(cut);
-        const bool ok = isAscii(head) ? m_decoder.feed(QLatin1StringView(head))
-                                      : m_decoder.feed(QString::fromUtf8(head));
-        m_carry = whole.sliced(cut).toByteArray();
+        const qsizetype cut = wholeUtf8(block);
+        const QByteArrayView head = block.first(cut);
+        ok = (isAscii(head) ? m_decoder.feed(QLatin1StringView(head))
+                            : m_decoder.feed(QString::fromUtf8(head))) &&
+             ok;
+        m_carry = block.sliced(cut).toByteArray();
         return ok;
     }
 
@@ -424,22 +432,6 @@ const hexjpg::PictureLoader &loader()
 {
     static const hexjpg::PictureLoader instance(hexjpg::kPictureAreaSize);
     return instance;
-}
-
-// The newest picture that decodes, whole ones first: in a camera's log, the last capture.
-const hexjpg::FoundPicture *newestPicture(QByteArrayView bytes,
-                                          const std::vector<hexjpg::FoundPicture> &found,
-                                          hexjpg::LoadedPicture &picture)
-{
-    for (bool wholeOnly : {true, false})
-        for (auto it = found.rbegin(); it != found.rend(); ++it) {
-            if (wholeOnly && !it->whole)
-                continue;
-            picture = loader().load(bytes.sliced(it->offset, it->length));
-            if (picture.error == 0)
-                return &*it;
-        }
-    return nullptr;
 }
 
 } // namespace
@@ -637,7 +629,7 @@ int main(int argc, char *argv[])
 
     // Forgiving: 1.jpg is the newest picture found, or, without one, all the bytes read.
     hexjpg::LoadedPicture picture;
-    const hexjpg::FoundPicture *chosen = newestPicture(bytes, found, picture);
+    const hexjpg::FoundPicture *chosen = loader().loadNewest(bytes, found, picture);
     const QByteArrayView data = chosen
                                     ? QByteArrayView(bytes).sliced(chosen->offset, chosen->length)
                                     : QByteArrayView(bytes);

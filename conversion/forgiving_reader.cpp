@@ -232,14 +232,6 @@ private:
     // How the token [a, b) reads: its forms, or 0 when it is no byte. With emit, its bytes go out.
     unsigned token(qint64 a, qint64 b, bool decimal, bool emitting)
     {
-        if (b - a == 2) { // the common case, fast
-            const int hi = hexValue(at(a)), lo = hexValue(at(a + 1));
-            if (!decimal && hi >= 0 && lo >= 0) {
-                if (emitting)
-                    put(hi << 4 | lo);
-                return Pair;
-            }
-        }
         // Quotes around a C string of escapes.
         if (b - a >= 2 && (at(a) == '"' || at(a) == '\''))
             ++a;
@@ -335,7 +327,7 @@ private:
         LineTally tally;
         Mark start = mark();
         bool inComment = false;
-        auto endLine = [&](qint64 end) {
+        auto endLine = [&] {
             const bool keep = tally.data >= 8 ||
                               (tally.data > 0 && tally.prefix == m_prefix && tally.strayAfter == 0);
             if (!keep && tally.firstToken >= 0 && (tally.prefix + tally.strayAfter > 0)) {
@@ -346,14 +338,13 @@ private:
                 m_forms |= tally.forms;
                 m_prefixSeen = m_prefixSeen || (tally.data > 0 && tally.prefix > 0);
             }
-            Q_UNUSED(end);
             tally = {};
             start = mark();
         };
         while (i < m_n) {
             const unsigned c = at(i);
             if (isBreak(c)) {
-                endLine(i);
+                endLine();
                 i = nextLine(i);
                 continue;
             }
@@ -425,7 +416,7 @@ private:
             }
             i = j;
         }
-        endLine(m_n);
+        endLine();
     }
 
     // ------------------------------------------------------------------------------------------
@@ -734,9 +725,8 @@ private:
             }
             ++lines;
             xxd += offsetColumn(Layout::Xxd, start, end, offset) >= 0;
-            od += offsetColumn(Layout::OdWords, start, end, offset) >= 0 && odWords(start, end);
-            hexdump +=
-                offsetColumn(Layout::Hexdump, start, end, offset) >= 0 && hexdumpPairs(start, end);
+            od += odWords(start, end);
+            hexdump += hexdumpPairs(start, end);
             qint64 data = 0, prefix = 0;
             for (qint64 i = start; i < end;) {
                 if (isSeparator(at(i))) {

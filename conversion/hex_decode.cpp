@@ -67,15 +67,11 @@ Kernels bestKernels()
     return kernels::scalar();
 }
 
-Kernels &activeKernels()
+// The kernels in use: the best the processor has, unless a test or the benchmark picked others.
+Kernels &current()
 {
     static Kernels k = bestKernels();
     return k;
-}
-
-const Kernels &current()
-{
-    return activeKernels();
 }
 
 } // namespace
@@ -92,7 +88,7 @@ std::vector<DecoderKernel> availableDecoderKernels()
 void useDecoderKernel(DecoderKernel kernel)
 {
     if (supported(kernel))
-        activeKernels() = kernelsFor(kernel);
+        current() = kernelsFor(kernel);
 }
 
 namespace {
@@ -309,7 +305,6 @@ struct HexStreamDecoder::State {
     std::array<std::uint8_t, kWindow> window;
     PairWriter writer;
     Compactor compactor;
-    bool refused = false;
 };
 
 HexStreamDecoder::HexStreamDecoder(ByteSink &out)

@@ -166,29 +166,34 @@ void OutputFile::cancel()
 
 namespace {
 
-template <typename Text>
-ConversionResult convert(Text text, const QString &folder, ProgressSink *progress)
+// The result of writing file: its commit, or the reason it failed (the earlier 1.jpg then stays).
+ConversionResult finish(OutputFile &file, bool written, qint64 bytes)
 {
     ConversionResult result;
-    OutputFile file(folder);
     result.path = file.path();
-    // The bar needs the length before the first pair; without one, a single pass does.
-    const qint64 length = progress ? workingLength(text) : -1;
-    if (progress)
-        progress->started(length);
-    if (!file.open()) {
-        result.error = file.errorString();
-        return result;
-    }
-    const StreamResult decoded = decodeHex(text, file, progress, length);
-    result.workingLength = decoded.workingLength;
-    if (!decoded.complete || !file.commit()) {
+    if (!written || !file.commit()) {
         file.cancel();
         result.error = file.errorString();
         return result;
     }
-    result.bytesWritten = decoded.bytes;
+    result.bytesWritten = bytes;
     result.written = file.readBack();
+    return result;
+}
+
+template <typename Text>
+ConversionResult convert(Text text, const QString &folder, ProgressSink *progress)
+{
+    OutputFile file(folder);
+    // The bar needs the length before the first pair; without one, a single pass does.
+    const qint64 length = progress ? workingLength(text) : -1;
+    if (progress)
+        progress->started(length);
+    if (!file.open())
+        return finish(file, false, 0);
+    const StreamResult decoded = decodeHex(text, file, progress, length);
+    ConversionResult result = finish(file, decoded.complete, decoded.bytes);
+    result.workingLength = decoded.workingLength;
     return result;
 }
 
@@ -207,18 +212,10 @@ ConversionResult convertHexDump(QLatin1StringView text, const QString &folder,
 
 ConversionResult writeOutput(QByteArrayView bytes, const QString &folder, QStringView name)
 {
-    ConversionResult result;
     OutputFile file(folder, name);
-    result.path = file.path();
     const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
-    if (!file.open() || !file.write({data, std::size_t(bytes.size())}) || !file.commit()) {
-        file.cancel();
-        result.error = file.errorString();
-        return result;
-    }
-    result.bytesWritten = bytes.size();
-    result.written = file.readBack();
-    return result;
+    const bool written = file.open() && file.write({data, std::size_t(bytes.size())});
+    return finish(file, written, bytes.size());
 }
 
 } // namespace hexjpg

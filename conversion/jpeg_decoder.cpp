@@ -77,7 +77,6 @@ struct Work {
     } progress;
     QElapsedTimer timer;
     DecodeLimits limits;
-    QIODevice *device = nullptr;
     QSize display;
     bool progressive = false;
     JpegDecoded *out = nullptr;
@@ -227,7 +226,6 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
     }
 
     work->limits = limits;
-    work->device = &device;
     work->display = displaySize;
     work->out = &result;
     jpeg_decompress_struct &cinfo = work->cinfo;

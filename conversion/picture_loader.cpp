@@ -30,6 +30,23 @@ LoadedPicture PictureLoader::load(QByteArrayView bytes) const
     return load(buffer);
 }
 
+const FoundPicture *PictureLoader::loadNewest(QByteArrayView bytes,
+                                              const std::vector<FoundPicture> &found,
+                                              LoadedPicture &picture) const
+{
+    int tried = 0;
+    for (bool whole : {true, false})
+        for (auto it = found.rbegin(); it != found.rend() && tried < kPicturesTried; ++it) {
+            if (it->whole != whole)
+                continue;
+            ++tried;
+            picture = load(bytes.sliced(it->offset, it->length));
+            if (picture.error == 0)
+                return &*it;
+        }
+    return nullptr;
+}
+
 LoadedPicture PictureLoader::load(QIODevice &device) const
 {
     LoadedPicture result;

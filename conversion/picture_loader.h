@@ -6,6 +6,7 @@
 // same memory limit. A hostile picture is refused as not a picture, in bounded time and memory.
 
 #include "jpeg_decoder.h"
+#include "picture_finder.h"
 
 #include <QByteArrayView>
 #include <QImage>
@@ -60,6 +61,13 @@ public:
     // written, whatever has become of its path since.
     LoadedPicture load(QIODevice &device) const;
     LoadedPicture load(QByteArrayView bytes) const;
+
+    // Of the pictures found in bytes, the newest that decodes, whole ones before those cut short:
+    // in a camera's log, the last capture. picture receives it. At most kPicturesTried are
+    // decoded; null when none of those decodes.
+    static constexpr int kPicturesTried = 8;
+    const FoundPicture *loadNewest(QByteArrayView bytes, const std::vector<FoundPicture> &found,
+                                   LoadedPicture &picture) const;
 
 private:
     QSize m_displaySize;
