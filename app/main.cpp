@@ -50,12 +50,12 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        printLine(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kWhereOutputGoes) +
-                              u"\n1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"_s);
+        printLine(stdout,
+                  helpText(parser, u"1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"));
         return std::nullopt;
     }
     if (parser.isSet(version)) {
-        printLine(stdout, app.applicationName() + u' ' + app.applicationVersion());
+        printLine(stdout, versionText());
         return std::nullopt;
     }
     return folder;

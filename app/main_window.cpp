@@ -4,7 +4,6 @@
 #include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
 #include "picture_finder.h"
-#include "text_panel.h"
 #include "warning.h"
 
 #include <QCoreApplication>
@@ -183,7 +182,7 @@ void Form1::Command1_Click()
         // The earlier 1.jpg is not shown as though it were this result, nor a picture that was
         // cleared away brought back: the picture area stays as it was before the click.
         Image1->setVisible(pictureShown);
-        showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
+        warnNotWritten(written);
         return;
     }
 
@@ -253,10 +252,16 @@ void Form1::offerForgivingReading(const QString &decoderSays)
         return;
     const hexjpg::ConversionResult written = hexjpg::writeOutput(bytes, m_outputFolder);
     if (!written.ok()) {
-        showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
+        warnNotWritten(written);
         return;
     }
     showPicture(picture, bytes.size());
+}
+
+// The file could not be written: where, and the system's reason.
+void Form1::warnNotWritten(const hexjpg::ConversionResult &written)
+{
+    showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
 }
 
 // Clear: an empty panel, an empty bar, the brown panel in the picture area. The counter runs on

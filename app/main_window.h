@@ -13,6 +13,10 @@
 class QLabel;
 class QPushButton;
 
+namespace hexjpg {
+struct ConversionResult;
+}
+
 class Form1 : public QWidget {
     Q_OBJECT
 
@@ -41,6 +45,7 @@ private:
     void Text1_Change();
     void showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes);
     void offerForgivingReading(const QString &decoderSays);
+    void warnNotWritten(const hexjpg::ConversionResult &written);
 
     QString m_outputFolder;
     hexjpg::PictureLoader m_loader;

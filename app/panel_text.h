@@ -9,10 +9,18 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
+#include <climits>
 #include <optional>
 #include <vector>
 
 namespace panel {
+
+// A position or a count for an interface that takes an int: the largest int where it passes one.
+inline int clampedToInt(qint64 value) noexcept
+{
+    return int(std::min<qint64>(value, INT_MAX));
+}
 
 // Cells of a visual line: 48 half-width characters, or 24 full-width ones.
 inline constexpr int kLineCells = 48;

@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringView>
 
 #include <cstdio>
 
@@ -18,8 +19,12 @@ class QCoreApplication;
 bool installQtTranslations(QCoreApplication &app, const QLocale &system = QLocale::system());
 
 // Qt's help for the command line, with the program's name where Qt puts the path it was started
-// by (a manual page made from it names the program, not a build folder).
-QString helpText(const QCommandLineParser &parser);
+// by (a manual page made from it names the program, not a build folder), then where 1.jpg goes,
+// then more.
+QString helpText(const QCommandLineParser &parser, QStringView more);
+
+// The program's name and version, for --version.
+QString versionText();
 
 // A line of text to standard output or standard error, in UTF-8.
 void printLine(std::FILE *to, const QString &text);
@@ -29,8 +34,3 @@ void printLine(std::FILE *to, const QString &text);
 // the program instead would surprise.
 QString outputFolder(const QCommandLineParser &parser, const QCommandLineOption &dir,
                      QString &problem);
-
-// The same in words, for --help.
-inline constexpr char16_t kWhereOutputGoes[] =
-    u"1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
-    u"的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。";

@@ -23,7 +23,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -47,6 +46,13 @@ int wordClass(char16_t c)
     if (QChar::isLetterOrNumber(c) || c == u'_' || QChar::isSurrogate(c))
         return 1;
     return 2;
+}
+
+// Whether position falls between the two halves of a surrogate pair: no place for the caret.
+bool splitsPair(QStringView text, qint64 position)
+{
+    return position > 0 && position < text.size() && text[position].isLowSurrogate() &&
+           text[position - 1].isHighSurrogate();
 }
 
 bool isMark(QStringView text, qint64 i)
@@ -76,12 +82,6 @@ QStringView withLineFeeds(QStringView text, QString &storage)
     storage = panel::normalizeLineBreaks(text);
     return storage;
 }
-
-struct MoveKey {
-    QKeySequence::StandardKey key;
-    int move;
-    bool select;
-};
 
 } // namespace
 
@@ -134,12 +134,12 @@ void TextPanel::clear()
 
 QString TextPanel::selectedText() const
 {
-    return text().sliced(selectionStart(), selectionEnd() - selectionStart()).toString();
+    return text().sliced(selectionStart(), selectionLength()).toString();
 }
 
 bool TextPanel::insertPlainText(QStringView text)
 {
-    return edit(selectionStart(), selectionEnd() - selectionStart(), text, EditKind::Other);
+    return edit(selectionStart(), selectionLength(), text, EditKind::Other);
 }
 
 bool TextPanel::fits(qint64 removed, qint64 inserted)
@@ -194,7 +194,7 @@ void TextPanel::afterChange(const panel::Change &change, QStringView removed)
 void TextPanel::typeText(QStringView text)
 {
     // What replaces a selection starts a step of its own; typing after it joins that step.
-    edit(selectionStart(), selectionEnd() - selectionStart(), text, EditKind::Typing);
+    edit(selectionStart(), selectionLength(), text, EditKind::Typing);
 }
 
 void TextPanel::deleteBackward(bool word)
@@ -209,8 +209,7 @@ void TextPanel::deleteBackward(bool word)
     } else if (m_caret > 0) {
         // One character back, a surrogate pair as one: a mark goes without its base.
         from = m_caret - 1;
-        const QStringView t = text();
-        if (from > 0 && t[from].isLowSurrogate() && t[from - 1].isHighSurrogate())
+        if (splitsPair(text(), from))
             --from;
     }
     edit(from, m_caret - from, {}, word ? EditKind::Other : EditKind::Deleting);
@@ -271,7 +270,7 @@ void TextPanel::selectAll()
 void TextPanel::deleteSelection()
 {
     if (hasSelection())
-        edit(selectionStart(), selectionEnd() - selectionStart(), {}, EditKind::Other);
+        edit(selectionStart(), selectionLength(), {}, EditKind::Other);
 }
 
 // Plain text only: rich text comes in as its plain text. position < 0: at the caret, over the
@@ -319,7 +318,7 @@ bool TextPanel::readDroppedFiles(const QMimeData *mime, QString &text)
             warn(u"无法读取文件：%1\n%2"_s.arg(shown, file.errorString()));
             return true;
         }
-        const qint64 room = m_maximumLength - (m_text.size() - (selectionEnd() - selectionStart()));
+        const qint64 room = m_maximumLength - (m_text.size() - selectionLength());
         if (!QFileInfo(path).isFile() || file.size() > room) {
             warn(u"文件太大，无法放入文本框：%1\n文件有 %2 字节，文本框还能放入 %3 个字符。"_s
                      .arg(shown)
@@ -372,10 +371,7 @@ void TextPanel::setCursorPosition(qint64 position, bool keepAnchor)
 
 void TextPanel::moveCaret(qint64 position, bool keepAnchor, bool atLineEnd)
 {
-    // A position between the two halves of a surrogate pair is no place for the caret.
-    const QStringView t = text();
-    if (position > 0 && position < t.size() && t[position].isLowSurrogate() &&
-        t[position - 1].isHighSurrogate())
+    if (splitsPair(text(), position))
         --position;
     const qint64 oldCaret = m_caret, oldAnchor = m_anchor;
     const bool oldAtLineEnd = m_atLineEnd;
@@ -421,6 +417,35 @@ void TextPanel::moveBy(Move move, bool keepAnchor)
         m_preferredX = x;
     if (keepAnchor)
         updatePrimarySelection();
+}
+
+// The caret keys: each movement with its key, and with the key that selects as it moves.
+std::optional<TextPanel::KeyMove> TextPanel::keyMove(const QKeyEvent *event)
+{
+    struct MoveKeys {
+        QKeySequence::StandardKey move, select;
+        Move to;
+    };
+    static const MoveKeys keys[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Move::NextChar},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Move::PreviousChar},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Move::NextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Move::PreviousWord},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Move::NextLine},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Move::PreviousLine},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Move::StartOfLine},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Move::EndOfLine},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+         Move::StartOfText},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Move::EndOfText},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Move::NextPage},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Move::PreviousPage},
+    };
+    for (const MoveKeys &k : keys)
+        for (const bool select : {false, true})
+            if (event->matches(select ? k.select : k.move))
+                return KeyMove{k.to, select};
+    return std::nullopt;
 }
 
 // Where a movement takes the caret from where it is.
@@ -490,7 +515,7 @@ qint64 TextPanel::previousCharacter(qint64 position) const
     qint64 at = std::min<qint64>(position, t.size());
     while (at > 0) {
         --at;
-        if (at > 0 && t[at].isLowSurrogate() && t[at - 1].isHighSurrogate())
+        if (splitsPair(t, at))
             --at;
         if (at == 0 || t[at] == u'\n' || !isMark(t, at))
             break;
@@ -918,32 +943,6 @@ void TextPanel::timerEvent(QTimerEvent *event)
 
 void TextPanel::keyPressEvent(QKeyEvent *event)
 {
-    static const MoveKey moves[] = {
-        {QKeySequence::MoveToNextChar, int(Move::NextChar), false},
-        {QKeySequence::SelectNextChar, int(Move::NextChar), true},
-        {QKeySequence::MoveToPreviousChar, int(Move::PreviousChar), false},
-        {QKeySequence::SelectPreviousChar, int(Move::PreviousChar), true},
-        {QKeySequence::MoveToNextWord, int(Move::NextWord), false},
-        {QKeySequence::SelectNextWord, int(Move::NextWord), true},
-        {QKeySequence::MoveToPreviousWord, int(Move::PreviousWord), false},
-        {QKeySequence::SelectPreviousWord, int(Move::PreviousWord), true},
-        {QKeySequence::MoveToNextLine, int(Move::NextLine), false},
-        {QKeySequence::SelectNextLine, int(Move::NextLine), true},
-        {QKeySequence::MoveToPreviousLine, int(Move::PreviousLine), false},
-        {QKeySequence::SelectPreviousLine, int(Move::PreviousLine), true},
-        {QKeySequence::MoveToStartOfLine, int(Move::StartOfLine), false},
-        {QKeySequence::SelectStartOfLine, int(Move::StartOfLine), true},
-        {QKeySequence::MoveToEndOfLine, int(Move::EndOfLine), false},
-        {QKeySequence::SelectEndOfLine, int(Move::EndOfLine), true},
-        {QKeySequence::MoveToStartOfDocument, int(Move::StartOfText), false},
-        {QKeySequence::SelectStartOfDocument, int(Move::StartOfText), true},
-        {QKeySequence::MoveToEndOfDocument, int(Move::EndOfText), false},
-        {QKeySequence::SelectEndOfDocument, int(Move::EndOfText), true},
-        {QKeySequence::MoveToNextPage, int(Move::NextPage), false},
-        {QKeySequence::SelectNextPage, int(Move::NextPage), true},
-        {QKeySequence::MoveToPreviousPage, int(Move::PreviousPage), false},
-        {QKeySequence::SelectPreviousPage, int(Move::PreviousPage), true},
-    };
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
 
     if (event == QKeySequence::Undo) {
@@ -972,11 +971,8 @@ void TextPanel::keyPressEvent(QKeyEvent *event)
     } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
                !(modifiers & ~Qt::ShiftModifier)) {
         typeText(u"\n");
-    } else if (const auto *found =
-                   std::find_if(std::begin(moves), std::end(moves),
-                                [event](const MoveKey &m) { return event->matches(m.key); });
-               found != std::end(moves)) {
-        moveBy(Move(found->move), found->select);
+    } else if (const auto move = keyMove(event)) {
+        moveBy(move->to, move->select);
     } else if (isPrintable(event->text()) &&
                !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         typeText(event->text());
@@ -1086,8 +1082,7 @@ QMenu *TextPanel::createContextMenu(QWidget *parent)
     add(u"删除"_s, QKeySequence::UnknownKey, editable && hasSelection(),
         &TextPanel::deleteSelection);
     menu->addSeparator();
-    add(u"全选"_s, QKeySequence::SelectAll,
-        m_text.size() > 0 && selectionEnd() - selectionStart() < m_text.size(),
+    add(u"全选"_s, QKeySequence::SelectAll, m_text.size() > 0 && selectionLength() < m_text.size(),
         &TextPanel::selectAll);
     return menu;
 }
@@ -1127,7 +1122,7 @@ void TextPanel::inputMethodEvent(QInputMethodEvent *event)
         event->ignore();
         return;
     }
-    qint64 from = selectionStart(), length = selectionEnd() - selectionStart();
+    qint64 from = selectionStart(), length = selectionLength();
     if (event->replacementLength() > 0 || event->replacementStart() != 0) {
         from = std::clamp<qint64>(m_caret + event->replacementStart(), 0, m_text.size());
         length = std::clamp<qint64>(event->replacementLength(), 0, m_text.size() - from);
@@ -1170,24 +1165,23 @@ QVariant TextPanel::inputMethodQuery(Qt::InputMethodQuery query) const
             ++p;
         return p;
     };
-    auto clampInt = [](qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); };
     switch (query) {
     case Qt::ImEnabled:
         return m_readers == 0;
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
     case Qt::ImCursorRectangle:
-        return caretRect().translated(viewport()->pos());
     case Qt::ImAnchorRectangle:
         return caretRect().translated(viewport()->pos());
     case Qt::ImFont:
         return font();
     case Qt::ImAbsolutePosition:
-        return clampInt(m_caret);
+        return panel::clampedToInt(m_caret);
     case Qt::ImCursorPosition:
-        return clampInt(m_caret - paragraphFrom());
+        return panel::clampedToInt(m_caret - paragraphFrom());
     case Qt::ImAnchorPosition:
-        return clampInt(std::clamp(m_anchor, paragraphFrom(), paragraphTo()) - paragraphFrom());
+        return panel::clampedToInt(std::clamp(m_anchor, paragraphFrom(), paragraphTo()) -
+                                   paragraphFrom());
     case Qt::ImSurroundingText: {
         const qint64 from = paragraphFrom();
         return t.sliced(from, paragraphTo() - from).toString();
@@ -1200,11 +1194,10 @@ QVariant TextPanel::inputMethodQuery(Qt::InputMethodQuery query) const
         return t.sliced(m_caret, paragraphTo() - m_caret).toString();
     case Qt::ImCurrentSelection: // for reconversion; a whole photo's dump is of no use there
         return text()
-            .sliced(selectionStart(),
-                    std::min(selectionEnd() - selectionStart(), 2 * kSurroundingText))
+            .sliced(selectionStart(), std::min(selectionLength(), 2 * kSurroundingText))
             .toString();
     case Qt::ImMaximumTextLength:
-        return clampInt(m_maximumLength);
+        return panel::clampedToInt(m_maximumLength);
     case Qt::ImReadOnly:
         return m_readers > 0;
     default:
@@ -1284,7 +1277,7 @@ void TextPanel::notifyAccessibility(const panel::Change *change, QStringView rem
     if (!QAccessible::isActive())
         return;
     if (change) {
-        const int at = int(std::min<qint64>(change->position, INT_MAX));
+        const int at = panel::clampedToInt(change->position);
         const QString inserted = text().sliced(change->position, change->inserted).toString();
         if (change->removed == 0) {
             QAccessibleTextInsertEvent event(this, at, inserted);
@@ -1297,12 +1290,11 @@ void TextPanel::notifyAccessibility(const panel::Change *change, QStringView rem
             QAccessible::updateAccessibility(&event);
         }
     }
-    QAccessibleTextCursorEvent cursor(this, int(std::min<qint64>(m_caret, INT_MAX)));
+    QAccessibleTextCursorEvent cursor(this, panel::clampedToInt(m_caret));
     QAccessible::updateAccessibility(&cursor);
     if (hasSelection()) {
-        QAccessibleTextSelectionEvent selection(this,
-                                                int(std::min<qint64>(selectionStart(), INT_MAX)),
-                                                int(std::min<qint64>(selectionEnd(), INT_MAX)));
+        QAccessibleTextSelectionEvent selection(this, panel::clampedToInt(selectionStart()),
+                                                panel::clampedToInt(selectionEnd()));
         QAccessible::updateAccessibility(&selection);
     }
 }

@@ -15,6 +15,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 class QMenu;
 class QMimeData;
 class QTextLayout;
@@ -58,6 +60,7 @@ public:
     bool hasSelection() const { return m_caret != m_anchor; }
     qint64 selectionStart() const { return std::min(m_caret, m_anchor); }
     qint64 selectionEnd() const { return std::max(m_caret, m_anchor); }
+    qint64 selectionLength() const { return selectionEnd() - selectionStart(); }
     QString selectedText() const;
 
     // Inserts text at the caret as if pasted: it replaces the selection, in one undo step.
@@ -149,6 +152,11 @@ private:
     // The caret and the selection.
     void moveCaret(qint64 position, bool keepAnchor, bool atLineEnd = false);
     void moveBy(Move move, bool keepAnchor);
+    struct KeyMove {
+        Move to;
+        bool select;
+    };
+    static std::optional<KeyMove> keyMove(const QKeyEvent *event);
     qint64 target(Move move, bool &atLineEnd);
     qint64 nextCharacter(qint64 position) const;
     qint64 previousCharacter(qint64 position) const;

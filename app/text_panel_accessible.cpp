@@ -3,7 +3,6 @@
 #include "text_panel.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -12,11 +11,6 @@ QAccessibleInterface *createForTextPanel(const QString &className, QObject *obje
     if (className == QLatin1String("TextPanel") && object && object->isWidgetType())
         return new TextPanelAccessible(static_cast<QWidget *>(object));
     return nullptr;
-}
-
-int toInt(qint64 value)
-{
-    return int(std::min<qint64>(value, INT_MAX));
 }
 
 } // namespace
@@ -75,8 +69,8 @@ void TextPanelAccessible::selection(int selectionIndex, int *startOffset, int *e
 {
     *startOffset = *endOffset = 0;
     if (selectionIndex == 0 && panel()->hasSelection()) {
-        *startOffset = toInt(panel()->selectionStart());
-        *endOffset = toInt(panel()->selectionEnd());
+        *startOffset = panel::clampedToInt(panel()->selectionStart());
+        *endOffset = panel::clampedToInt(panel()->selectionEnd());
     }
 }
 
@@ -106,7 +100,7 @@ void TextPanelAccessible::setSelection(int selectionIndex, int startOffset, int 
 
 int TextPanelAccessible::cursorPosition() const
 {
-    return toInt(panel()->cursorPosition());
+    return panel::clampedToInt(panel()->cursorPosition());
 }
 
 void TextPanelAccessible::setCursorPosition(int position)
@@ -122,7 +116,7 @@ QString TextPanelAccessible::text(int startOffset, int endOffset) const
 
 int TextPanelAccessible::characterCount() const
 {
-    return toInt(panel()->content().size());
+    return panel::clampedToInt(panel()->content().size());
 }
 
 QRect TextPanelAccessible::characterRect(int offset) const
@@ -136,13 +130,13 @@ QRect TextPanelAccessible::characterRect(int offset) const
 int TextPanelAccessible::offsetAtPoint(const QPoint &point) const
 {
     TextPanel *p = panel();
-    return toInt(p->positionAt(p->viewport()->mapFromGlobal(point)));
+    return panel::clampedToInt(p->positionAt(p->viewport()->mapFromGlobal(point)));
 }
 
+// Selecting the text brings it into view.
 void TextPanelAccessible::scrollToSubstring(int startIndex, int endIndex)
 {
-    panel()->setCursorPosition(clamped(startIndex));
-    panel()->setCursorPosition(clamped(endIndex), true);
+    setSelection(0, startIndex, endIndex);
 }
 
 QString TextPanelAccessible::attributes(int offset, int *startOffset, int *endOffset) const

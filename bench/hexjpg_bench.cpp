@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImageWriter>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -163,10 +162,7 @@ QByteArray photoLikeJpeg(qsizetype size)
         }
         QByteArray bytes;
         QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(90);
-        writer.write(image);
+        image.save(&buffer, "jpeg", 90);
         if (bytes.size() >= size)
             return bytes;
     }

@@ -42,8 +42,7 @@ constexpr qint64 kBlock = qint64(1) << 20;
 
 void say(const QString &text)
 {
-    const QByteArray utf8 = (text + u'\n').toUtf8();
-    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), stderr);
+    printLine(stderr, text);
 }
 
 const char16_t kUsage[] =
@@ -109,13 +108,11 @@ int parse(const QStringList &args, Options &options)
     if (!parser.parse(args))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
-        printLine(stdout, helpText(parser) + u'\n' + QString::fromUtf16(kWhereOutputGoes) + u'\n' +
-                              QString::fromUtf16(kMore));
+        printLine(stdout, helpText(parser, kMore));
         return Picture;
     }
     if (parser.isSet(version)) {
-        printLine(stdout, QCoreApplication::applicationName() + u' ' +
-                              QCoreApplication::applicationVersion());
+        printLine(stdout, versionText());
         return Picture;
     }
     if (parser.positionalArguments().size() > 1)
@@ -380,18 +377,19 @@ public:
         QJsonArray warnings;
         for (const QString &warning : picture.warnings)
             warnings.append(warning);
-        m_pictures.append(QJsonObject{
-            {u"file"_s, file.isEmpty() ? QJsonValue() : QJsonValue(file)},
-            {u"offset"_s, found.offset},
-            {u"length"_s, found.length},
-            {u"format"_s, picture.format.isEmpty() ? found.format : picture.format},
-            {u"width"_s, (picture.size.isValid() ? picture.size : found.size).width()},
-            {u"height"_s, (picture.size.isValid() ? picture.size : found.size).height()},
-            {u"decodes"_s, picture.error == 0},
-            {u"complete"_s, picture.error == 0 && picture.complete},
-            {u"rows"_s, picture.rows},
-            {u"rowsDecoded"_s, picture.rowsWithData},
-            {u"warnings"_s, warnings}});
+        const QSize size = picture.size.isValid() ? picture.size : found.size;
+        m_pictures.append(
+            QJsonObject{{u"file"_s, file.isEmpty() ? QJsonValue() : QJsonValue(file)},
+                        {u"offset"_s, found.offset},
+                        {u"length"_s, found.length},
+                        {u"format"_s, picture.format.isEmpty() ? found.format : picture.format},
+                        {u"width"_s, size.width()},
+                        {u"height"_s, size.height()},
+                        {u"decodes"_s, picture.error == 0},
+                        {u"complete"_s, picture.error == 0 && picture.complete},
+                        {u"rows"_s, picture.rows},
+                        {u"rowsDecoded"_s, picture.rowsWithData},
+                        {u"warnings"_s, warnings}});
     }
     int finish(int status)
     {
@@ -434,6 +432,257 @@ const hexjpg::PictureLoader &loader()
     return instance;
 }
 
+// One run of the tool: the input read, 1.jpg (or each picture) written, and what it holds checked.
+// Each step returns the exit status, or -1 to go on.
+class Run {
+public:
+    explicit Run(const Options &options)
+        : m_options(options)
+        , m_report(options)
+        , m_block(static_cast<std::size_t>(kBlock))
+    {
+    }
+
+    int exec()
+    {
+        if (!m_input.open(m_options.input))
+            return unreadable();
+        if (m_input.size() > kMaxInputBytes)
+            return tooLong();
+        if (const int status = readStart(); status >= 0)
+            return status;
+        if (!m_options.forgiving && !m_options.all)
+            return convertStreamed();
+        QByteArray bytes;
+        if (const int status = readWhole(bytes); status >= 0)
+            return status;
+        const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(bytes);
+        return m_options.all ? writeEach(bytes, found) : writeNewest(bytes, found);
+    }
+
+private:
+    int unreadable()
+    {
+        if (hexjpg::interruptionRequested())
+            endBySignal();
+        say(u"无法读取文件："_s + m_input.name() + u'\n' + m_input.errorString());
+        return BadInput;
+    }
+
+    int tooLong()
+    {
+        say(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
+            kMaxInputBytes));
+        return BadInput;
+    }
+
+    int cannotWrite(const QString &path, const QString &reason)
+    {
+        if (hexjpg::interruptionRequested())
+            endBySignal();
+        say(u"无法写入文件："_s + path + u'\n' + reason);
+        return WriteFailed;
+    }
+
+    // The next block of the input into m_block: its length, 0 at the end, -1 on a failure.
+    qint64 readBlock() { return m_input.read(m_block.data(), kBlock); }
+
+    // The first bytes: a byte-order mark tells the encoding; nothing at all is an empty input.
+    int readStart()
+    {
+        qint64 have = 0;
+        while (have < 3) {
+            const qint64 got = m_input.read(m_block.data() + have, kBlock - have);
+            if (got < 0)
+                return unreadable();
+            if (got == 0)
+                break;
+            have += got;
+        }
+        m_first = QByteArrayView(m_block.data(), have);
+        if (m_first.startsWith("\xef\xbb\xbf")) {
+            m_first = m_first.sliced(3);
+        } else if (m_first.startsWith("\xff\xfe") || m_first.startsWith("\xfe\xff")) {
+            m_encoding =
+                m_first[0] == '\xff' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+            m_first = m_first.sliced(2);
+        }
+        if (!m_first.isEmpty())
+            return -1;
+        if (have > 0) { // a byte-order mark alone: look on for text
+            const qint64 got = readBlock();
+            if (got < 0)
+                return unreadable();
+            m_first = QByteArrayView(m_block.data(), got);
+        }
+        if (!m_first.isEmpty())
+            return -1;
+        say(u"请将数据粘贴文本框中"_s);
+        return BadInput;
+    }
+
+    // The described reading, streamed: the text is decoded as it is read, into 1.jpg.
+    int convertStreamed()
+    {
+        hexjpg::OutputFile output(m_options.folder);
+        if (!output.open())
+            return cannotWrite(output.path(), output.errorString());
+        hexjpg::HexStreamDecoder decoder(output);
+        TextFeeder feeder(decoder);
+        feeder.setEncoding(m_encoding);
+        bool written = feeder.feed(m_first);
+        while (written) {
+            const qint64 got = readBlock();
+            if (got < 0) {
+                output.cancel();
+                return unreadable();
+            }
+            if (got == 0)
+                break;
+            if (m_input.total() > kMaxInputBytes) {
+                output.cancel();
+                return tooLong();
+            }
+            written = feeder.feed(QByteArrayView(m_block.data(), got));
+        }
+        if (written && m_input.size() >= 0 && m_input.total() < m_input.size()) {
+            output.cancel();
+            m_input.fail(u"文件在读取时变短了：原有 %1 字节，只读到 %2 字节"_s.arg(m_input.size())
+                             .arg(m_input.total()));
+            return unreadable();
+        }
+        if (!written || !feeder.finish() || !output.commit()) {
+            output.cancel();
+            return cannotWrite(output.path(), output.errorString());
+        }
+        const qint64 bytes = decoder.bytes();
+        say(u"已写入 %1 字节：%2"_s.arg(bytes).arg(output.path()));
+        m_report.reading(u"strict"_s, bytes);
+        return checkWritten(output, bytes);
+    }
+
+    // The check reads the bytes this run wrote, not whatever the path holds by now.
+    int checkWritten(const hexjpg::OutputFile &output, qint64 bytes)
+    {
+        const std::shared_ptr<QIODevice> device = output.readBack();
+        const hexjpg::LoadedPicture picture =
+            device ? loader().load(*device)
+                   : hexjpg::failedLoad(hexjpg::kFileAccessError, u"无法读回写入的文件"_s);
+        if (picture.error == 0) {
+            hexjpg::FoundPicture whole;
+            whole.length = bytes;
+            whole.whole = picture.endMarker;
+            m_report.note(hexjpg::diagnosePicture(picture, 0, bytes, bytes));
+            m_report.picture(output.path(), whole, picture);
+            return m_report.finish(statusOf(picture));
+        }
+        if (picture.error == hexjpg::kInvalidPicture)
+            say(u"照片不正确！"_s);
+        QByteArray data;
+        if (device && device->seek(0))
+            data = device->readAll();
+        m_report.note(
+            hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data), picture.errorString));
+        m_report.note({u"可以试试 -f（宽松读法）或 --all"_s});
+        return m_report.finish(NotAPicture);
+    }
+
+    // The whole input read and decoded: forgivingly with -f, else as described.
+    int readWhole(QByteArray &bytes)
+    {
+        QByteArray text(m_first.toByteArray());
+        for (;;) {
+            const qint64 got = readBlock();
+            if (got < 0)
+                return unreadable();
+            if (got == 0)
+                break;
+            if (m_input.total() > kMaxInputBytes)
+                return tooLong();
+            text.append(m_block.data(), got);
+        }
+        const bool utf16 = m_encoding != QStringConverter::Utf8;
+        const QString wide = utf16 ? QStringDecoder(m_encoding)(text) : QString();
+        if (m_options.forgiving) {
+            const hexjpg::ForgivingRead read =
+                utf16 ? hexjpg::readForgiving(QStringView(wide)) : hexjpg::readForgiving(text);
+            m_report.forgiving(read);
+            bytes = read.bytes;
+        } else {
+            bytes = utf16 ? hexjpg::decodeHex(QStringView(wide))
+                          : hexjpg::decodeHex(QStringView(QString::fromUtf8(text)));
+        }
+        m_report.reading(m_options.forgiving ? u"forgiving"_s : u"strict"_s, bytes.size());
+        return -1;
+    }
+
+    // --all: every picture found, as 1.jpg, 2.jpg, ...
+    int writeEach(const QByteArray &bytes, const std::vector<hexjpg::FoundPicture> &found)
+    {
+        int status = found.empty() ? NotAPicture : Picture;
+        int number = 0;
+        for (const hexjpg::FoundPicture &picture : found) {
+            const QString name = u"%1.jpg"_s.arg(++number);
+            const QByteArrayView data =
+                QByteArrayView(bytes).sliced(picture.offset, picture.length);
+            const hexjpg::ConversionResult written =
+                hexjpg::writeOutput(data, m_options.folder, name);
+            if (!written.ok())
+                return cannotWrite(written.path, written.error);
+            const hexjpg::LoadedPicture loaded = loader().load(data);
+            hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
+            if (loaded.error != 0) {
+                told.format = picture.format;
+                told.size = picture.size;
+            }
+            say(u"%1：%2，%3"_s.arg(written.path, hexjpg::describePicture(told, picture.length),
+                                    loaded.error != 0 ? u"不能解码"_s
+                                    : loaded.complete ? u"完整"_s
+                                                      : u"不完整"_s));
+            if (loaded.error == 0 && !loaded.complete)
+                m_report.note({hexjpg::incompleteness(loaded, picture.length)});
+            m_report.picture(written.path, picture, loaded);
+            status = std::max(status, statusOf(loaded));
+        }
+        if (found.empty())
+            m_report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
+        return m_report.finish(status);
+    }
+
+    // -f: 1.jpg is the newest picture found, or, without one, all the bytes read.
+    int writeNewest(const QByteArray &bytes, const std::vector<hexjpg::FoundPicture> &found)
+    {
+        hexjpg::LoadedPicture picture;
+        const hexjpg::FoundPicture *chosen = loader().loadNewest(bytes, found, picture);
+        const QByteArrayView data =
+            chosen ? QByteArrayView(bytes).sliced(chosen->offset, chosen->length)
+                   : QByteArrayView(bytes);
+        const hexjpg::ConversionResult written = hexjpg::writeOutput(data, m_options.folder);
+        if (!written.ok())
+            return cannotWrite(written.path, written.error);
+        say(u"已写入 %1 字节：%2"_s.arg(data.size()).arg(written.path));
+        if (!chosen) {
+            say(u"照片不正确！"_s);
+            m_report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
+            return m_report.finish(NotAPicture);
+        }
+        if (found.size() > 1)
+            m_report.note({u"文本中共有 %1 张图片，写入的是最后一张%2"_s.arg(found.size())
+                               .arg(chosen->whole ? u"完整的"_s : QString())});
+        m_report.note(
+            hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, bytes.size()));
+        m_report.picture(written.path, *chosen, picture);
+        return m_report.finish(statusOf(picture));
+    }
+
+    const Options &m_options;
+    Report m_report;
+    Input m_input;
+    std::vector<char> m_block;
+    QByteArrayView m_first; // the input's first text, past a byte-order mark
+    QStringConverter::Encoding m_encoding = QStringConverter::Utf8;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -448,204 +697,5 @@ int main(int argc, char *argv[])
     Options options;
     if (const int status = parse(app.arguments(), options); status >= 0)
         return status;
-    Report report(options);
-
-    Input input;
-    auto unreadable = [&] {
-        if (hexjpg::interruptionRequested())
-            endBySignal();
-        say(u"无法读取文件："_s + input.name() + u'\n' + input.errorString());
-        return BadInput;
-    };
-    auto tooLong = [&] {
-        say(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
-            kMaxInputBytes));
-        return BadInput;
-    };
-    auto cannotWrite = [&](const QString &path, const QString &reason) {
-        if (hexjpg::interruptionRequested())
-            endBySignal();
-        say(u"无法写入文件："_s + path + u'\n' + reason);
-        return WriteFailed;
-    };
-    if (!input.open(options.input))
-        return unreadable();
-    if (input.size() > kMaxInputBytes)
-        return tooLong();
-
-    // The first bytes: a byte-order mark tells the encoding; nothing at all is an empty input.
-    std::vector<char> block(static_cast<std::size_t>(kBlock));
-    qint64 have = 0;
-    while (have < 3) {
-        const qint64 got = input.read(block.data() + have, kBlock - have);
-        if (got < 0)
-            return unreadable();
-        if (got == 0)
-            break;
-        have += got;
-    }
-    QByteArrayView first(block.data(), have);
-    QStringConverter::Encoding encoding = QStringConverter::Utf8;
-    if (first.startsWith("\xef\xbb\xbf")) {
-        first = first.sliced(3);
-    } else if (first.startsWith("\xff\xfe") || first.startsWith("\xfe\xff")) {
-        encoding = first[0] == '\xff' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
-        first = first.sliced(2);
-    }
-    if (first.isEmpty()) {
-        bool empty = true;
-        if (have > 0) { // a byte-order mark alone: look on for text
-            const qint64 got = input.read(block.data(), kBlock);
-            if (got < 0)
-                return unreadable();
-            first = QByteArrayView(block.data(), got);
-            empty = got == 0;
-        }
-        if (empty) {
-            say(u"请将数据粘贴文本框中"_s);
-            return BadInput;
-        }
-    }
-
-    if (!options.forgiving && !options.all) {
-        // The described reading, streamed: the text is decoded as it is read, into 1.jpg.
-        hexjpg::OutputFile output(options.folder);
-        if (!output.open())
-            return cannotWrite(output.path(), output.errorString());
-        hexjpg::HexStreamDecoder decoder(output);
-        TextFeeder feeder(decoder);
-        feeder.setEncoding(encoding);
-        bool written = feeder.feed(first);
-        while (written) {
-            const qint64 got = input.read(block.data(), kBlock);
-            if (got < 0) {
-                output.cancel();
-                return unreadable();
-            }
-            if (got == 0)
-                break;
-            if (input.total() > kMaxInputBytes) {
-                output.cancel();
-                return tooLong();
-            }
-            written = feeder.feed(QByteArrayView(block.data(), got));
-        }
-        if (written && input.size() >= 0 && input.total() < input.size()) {
-            output.cancel();
-            input.fail(u"文件在读取时变短了：原有 %1 字节，只读到 %2 字节"_s.arg(input.size())
-                           .arg(input.total()));
-            return unreadable();
-        }
-        if (!written || !feeder.finish() || !output.commit()) {
-            output.cancel();
-            return cannotWrite(output.path(), output.errorString());
-        }
-        const qint64 bytes = decoder.bytes();
-        say(u"已写入 %1 字节：%2"_s.arg(bytes).arg(output.path()));
-        report.reading(u"strict"_s, bytes);
-
-        // The check reads the bytes this run wrote, not whatever the path holds by now.
-        const std::shared_ptr<QIODevice> device = output.readBack();
-        const hexjpg::LoadedPicture picture =
-            device ? loader().load(*device)
-                   : hexjpg::failedLoad(hexjpg::kFileAccessError, u"无法读回写入的文件"_s);
-        hexjpg::FoundPicture whole;
-        whole.length = bytes;
-        whole.whole = picture.endMarker;
-        if (picture.error == 0) {
-            report.note(hexjpg::diagnosePicture(picture, 0, bytes, bytes));
-            report.picture(output.path(), whole, picture);
-            return report.finish(statusOf(picture));
-        }
-        if (picture.error == hexjpg::kInvalidPicture)
-            say(u"照片不正确！"_s);
-        QByteArray data;
-        if (device && device->seek(0))
-            data = device->readAll();
-        report.note(
-            hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data), picture.errorString));
-        report.note({u"可以试试 -f（宽松读法）或 --all"_s});
-        return report.finish(NotAPicture);
-    }
-
-    // Read whole: the forgiving reading, or every picture.
-    QByteArray text(first.toByteArray());
-    for (;;) {
-        const qint64 got = input.read(block.data(), kBlock);
-        if (got < 0)
-            return unreadable();
-        if (got == 0)
-            break;
-        if (input.total() > kMaxInputBytes)
-            return tooLong();
-        text.append(block.data(), got);
-    }
-    QByteArray bytes;
-    const bool utf16 = encoding != QStringConverter::Utf8;
-    const QString wide = utf16 ? QStringDecoder(encoding)(text) : QString();
-    if (options.forgiving) {
-        const hexjpg::ForgivingRead read =
-            utf16 ? hexjpg::readForgiving(QStringView(wide)) : hexjpg::readForgiving(text);
-        report.forgiving(read);
-        bytes = read.bytes;
-    } else {
-        bytes = utf16 ? hexjpg::decodeHex(QStringView(wide))
-                      : hexjpg::decodeHex(QStringView(QString::fromUtf8(text)));
-    }
-    text.clear();
-    report.reading(options.forgiving ? u"forgiving"_s : u"strict"_s, bytes.size());
-    const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(bytes);
-
-    if (options.all) {
-        int status = found.empty() ? NotAPicture : Picture;
-        int number = 0;
-        for (const hexjpg::FoundPicture &picture : found) {
-            const QString name = u"%1.jpg"_s.arg(++number);
-            const QByteArrayView data =
-                QByteArrayView(bytes).sliced(picture.offset, picture.length);
-            const hexjpg::ConversionResult written =
-                hexjpg::writeOutput(data, options.folder, name);
-            if (!written.ok())
-                return cannotWrite(written.path, written.error);
-            const hexjpg::LoadedPicture loaded = loader().load(data);
-            hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
-            if (loaded.error != 0) {
-                told.format = picture.format;
-                told.size = picture.size;
-            }
-            say(u"%1：%2，%3"_s.arg(written.path, hexjpg::describePicture(told, picture.length),
-                                    loaded.error != 0 ? u"不能解码"_s
-                                    : loaded.complete ? u"完整"_s
-                                                      : u"不完整"_s));
-            if (loaded.error == 0 && !loaded.complete)
-                report.note({hexjpg::incompleteness(loaded, picture.length)});
-            report.picture(written.path, picture, loaded);
-            status = std::max(status, statusOf(loaded));
-        }
-        if (found.empty())
-            report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
-        return report.finish(status);
-    }
-
-    // Forgiving: 1.jpg is the newest picture found, or, without one, all the bytes read.
-    hexjpg::LoadedPicture picture;
-    const hexjpg::FoundPicture *chosen = loader().loadNewest(bytes, found, picture);
-    const QByteArrayView data = chosen
-                                    ? QByteArrayView(bytes).sliced(chosen->offset, chosen->length)
-                                    : QByteArrayView(bytes);
-    const hexjpg::ConversionResult written = hexjpg::writeOutput(data, options.folder);
-    if (!written.ok())
-        return cannotWrite(written.path, written.error);
-    say(u"已写入 %1 字节：%2"_s.arg(data.size()).arg(written.path));
-    if (!chosen) {
-        say(u"照片不正确！"_s);
-        report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
-        return report.finish(NotAPicture);
-    }
-    if (found.size() > 1)
-        report.note({u"文本中共有 %1 张图片，写入的是最后一张%2"_s.arg(found.size())
-                         .arg(chosen->whole ? u"完整的"_s : QString())});
-    report.note(hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, bytes.size()));
-    report.picture(written.path, *chosen, picture);
-    return report.finish(statusOf(picture));
+    return Run(options).exec();
 }

@@ -69,19 +69,17 @@ QStringList diagnosePicture(const LoadedPicture &picture, qint64 offset, qint64 
 QStringList diagnoseReading(const ForgivingRead &read)
 {
     QStringList lines;
+    qint64 told = 0;
     for (std::size_t i = 0; i < read.skipped.size() && i < kSpansTold; ++i) {
         const SkippedSpan &span = read.skipped[i];
         lines << u"数据在第 %1 行第 %2 列有 %3 个不是十六进制数字的字符"_s.arg(number(span.line))
                      .arg(number(span.column))
                      .arg(number(span.length));
+        told += span.length;
     }
-    if (read.skippedSpans > kSpansTold) {
-        qint64 told = 0;
-        for (std::size_t i = 0; i < read.skipped.size() && i < kSpansTold; ++i)
-            told += read.skipped[i].length;
+    if (read.skippedSpans > kSpansTold)
         lines << u"另有 %1 处共 %2 个字符被跳过"_s.arg(number(read.skippedSpans - kSpansTold))
                      .arg(number(read.skippedCharacters - told));
-    }
     return lines;
 }
 

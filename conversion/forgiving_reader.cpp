@@ -1,9 +1,12 @@
 #include "forgiving_reader.h"
 
+#include "hex_decode.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <map>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -30,10 +33,8 @@ enum : unsigned char { Hex = 1, Separator = 2, Break = 4, Digit = 8 };
 constexpr std::array<unsigned char, 128> makeClasses()
 {
     std::array<unsigned char, 128> c{};
-    for (char ch = '0'; ch <= '9'; ++ch)
-        c[std::size_t(ch)] = Hex | Digit;
-    for (char ch = 'a'; ch <= 'f'; ++ch)
-        c[std::size_t(ch)] = c[std::size_t(ch - 32)] = Hex;
+    for (char16_t ch = 0; ch < 128; ++ch)
+        c[ch] = (hexDigitValue(ch) >= 0 ? Hex : 0) | (ch >= '0' && ch <= '9' ? Digit : 0);
     for (char ch : {' ', '\t', '\v', '\f', ',', ';', '{', '}'})
         c[std::size_t(ch)] = Separator;
     c['\n'] = c['\r'] = Break;
@@ -41,15 +42,12 @@ constexpr std::array<unsigned char, 128> makeClasses()
 }
 constexpr std::array<unsigned char, 128> kClasses = makeClasses();
 
+// hexDigitValue as a table: the hot loops look a digit up in one step.
 constexpr std::array<signed char, 128> makeHexValues()
 {
     std::array<signed char, 128> v{};
-    for (auto &x : v)
-        x = -1;
-    for (int i = 0; i < 10; ++i)
-        v[std::size_t('0' + i)] = static_cast<signed char>(i);
-    for (int i = 0; i < 6; ++i)
-        v[std::size_t('a' + i)] = v[std::size_t('A' + i)] = static_cast<signed char>(10 + i);
+    for (char16_t c = 0; c < 128; ++c)
+        v[c] = static_cast<signed char>(hexDigitValue(c));
     return v;
 }
 constexpr std::array<signed char, 128> kHexValues = makeHexValues();
@@ -253,19 +251,11 @@ private:
                 put(value);
             return DecimalToken;
         }
-        auto digits = [&](qint64 from, qint64 to, int &value) {
-            value = 0;
-            if (to <= from || to - from > 2)
-                return false;
-            for (qint64 i = from; i < to; ++i) {
-                const int v = hexValue(at(i));
-                if (v < 0)
-                    return false;
-                value = value << 4 | v;
-            }
-            return true;
+        // One or two hex digits fill [from, to).
+        qint64 value = 0;
+        auto digits = [&](qint64 from, qint64 to, qint64 &v) {
+            return to - from >= 1 && to - from <= 2 && hexDigits(from, to, v) == to - from;
         };
-        int value = 0;
         const unsigned first = at(a), second = length > 1 ? at(a + 1) : 0;
         unsigned form = 0;
         if (first == '0' && (second == 'x' || second == 'X'))
@@ -292,7 +282,7 @@ private:
             return Run;
         }
         if (form && emitting)
-            put(value);
+            put(int(value));
         return form;
     }
 
@@ -809,24 +799,26 @@ private:
     {
         QString words;
         switch (layout) {
-        case Layout::Tokens:
-            if (m_forms & ZeroX)
-                words = u"按每个字节一个记号读取（带 0x 前缀）"_s;
-            else if (m_forms & BackslashX)
-                words = u"按每个字节一个记号读取（\\x 转义）"_s;
-            else if (m_forms & AmpersandH)
-                words = u"按每个字节一个记号读取（带 &H 前缀）"_s;
-            else if (m_forms & HexSuffix)
-                words = u"按每个字节一个记号读取（带 h 后缀）"_s;
-            else if (m_forms & Dollar)
-                words = u"按每个字节一个记号读取（带 $ 前缀）"_s;
-            else if (m_forms & Single)
-                words = u"按每个字节一个记号读取（单个数字也算一个字节）"_s;
-            else if (m_forms & Run)
-                words = u"十六进制数字连写，每两个一个字节"_s;
-            else
-                words = u"每两个十六进制数字一个字节"_s;
+        case Layout::Tokens: {
+            // The first of these forms that the text used names the reading.
+            static constexpr std::pair<unsigned, QStringView> kFormWords[] = {
+                {ZeroX, u"按每个字节一个记号读取（带 0x 前缀）"},
+                {BackslashX, u"按每个字节一个记号读取（\\x 转义）"},
+                {AmpersandH, u"按每个字节一个记号读取（带 &H 前缀）"},
+                {HexSuffix, u"按每个字节一个记号读取（带 h 后缀）"},
+                {Dollar, u"按每个字节一个记号读取（带 $ 前缀）"},
+                {Single, u"按每个字节一个记号读取（单个数字也算一个字节）"},
+                {Run, u"十六进制数字连写，每两个一个字节"},
+            };
+            words = u"每两个十六进制数字一个字节"_s;
+            for (const auto &[form, text] : kFormWords) {
+                if (m_forms & form) {
+                    words = text.toString();
+                    break;
+                }
+            }
             break;
+        }
         case Layout::Decimal:
             words = u"十进制数字列表，每个数一个字节"_s;
             break;

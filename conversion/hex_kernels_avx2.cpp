@@ -1,8 +1,8 @@
 // The fast decoder's AVX2 kernels: thirty-two characters at a time.
 //
-// SSSE3 one (the compaction calls it lane by lane); the packs need their 64-bit quarters put back
-// in order. The loops stay apart from the SSSE3 ones: code compiled for AVX2 must not run on a
-// processor that only has SSSE3.
+// Each 16-byte half works as in the SSSE3 kernels (the compaction calls theirs half by half); the
+// packs need their 64-bit quarters put back in order. The loops are instantiated here, apart from
+// the SSSE3 ones: code compiled for AVX2 must not run on a processor that only has SSSE3.
 
 #include "hex_kernels.h"
 
@@ -46,42 +46,26 @@ inline std::uint32_t separatorMask32(__m256i bytes)
     return std::uint32_t(_mm256_movemask_epi8(_mm256_or_si256(blank, control)));
 }
 
-template <typename Unit>
-std::size_t compactAvx2(const Unit *src, std::size_t count, std::uint8_t *dst)
-{
-    std::uint8_t *const start = dst;
-    std::size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        __m256i bytes;
-        if (!loadAscii32(src + i, bytes)) {
-            dst += compactScalar(src + i, 32, dst);
-            continue;
-        }
-        const std::uint32_t keep = ~separatorMask32(bytes);
-        if (keep == 0xffffffffu) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), bytes);
-            dst += 32;
-        } else if (keep != 0) {
-            dst += compress16(_mm256_castsi256_si128(bytes), keep & 0xffff, dst);
-            dst += compress16(_mm256_extracti128_si256(bytes, 1), keep >> 16, dst);
-        }
+struct Avx {
+    using Block = __m256i;
+    static constexpr std::size_t kWidth = 32;
+    static constexpr std::uint32_t kAll = 0xffffffffu;
+    template <typename Unit> static bool load(const Unit *src, Block &bytes)
+    {
+        return loadAscii32(src, bytes);
     }
-    dst += compactScalar(src + i, count - i, dst);
-    return std::size_t(dst - start);
-}
-
-template <typename Unit> std::size_t countAvx2(const Unit *src, std::size_t count)
-{
-    std::size_t n = 0, i = 0;
-    for (; i + 32 <= count; i += 32) {
-        __m256i bytes;
-        if (loadAscii32(src + i, bytes))
-            n += 32 - unsigned(__builtin_popcount(separatorMask32(bytes)));
-        else
-            n += countScalar(src + i, 32);
+    static std::uint32_t separators(Block bytes) { return separatorMask32(bytes); }
+    static void store(std::uint8_t *dst, Block bytes)
+    {
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst), bytes);
     }
-    return n + countScalar(src + i, count - i);
-}
+    // The halves one after the other, through the SSSE3 compaction.
+    static unsigned compress(Block bytes, std::uint32_t keep, std::uint8_t *dst)
+    {
+        const unsigned low = compress16(_mm256_castsi256_si128(bytes), keep & 0xffff, dst);
+        return low + compress16(_mm256_extracti128_si256(bytes, 1), keep >> 16, dst + low);
+    }
+};
 
 inline __m256i decode16Pairs(__m256i chars)
 {
@@ -123,8 +107,7 @@ void decodePairsAvx2(const std::uint8_t *src, std::size_t pairs, std::uint8_t *d
 
 Kernels avx2()
 {
-    return {compactAvx2<char16_t>, compactAvx2<unsigned char>, countAvx2<char16_t>,
-            countAvx2<unsigned char>, decodePairsAvx2};
+    return kernelsOf<Avx>(decodePairsAvx2);
 }
 
 } // namespace hexjpg::kernels

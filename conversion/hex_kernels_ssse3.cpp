@@ -17,41 +17,24 @@ namespace hexjpg::kernels {
 
 namespace {
 
-template <typename Unit>
-std::size_t compactSsse3(const Unit *src, std::size_t count, std::uint8_t *dst)
-{
-    std::uint8_t *const start = dst;
-    std::size_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        __m128i bytes;
-        if (!loadAscii16(src + i, bytes)) {
-            dst += compactScalar(src + i, 16, dst);
-            continue;
-        }
-        const unsigned keep = ~separatorMask(bytes) & 0xffff;
-        if (keep == 0xffff) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), bytes);
-            dst += 16;
-        } else if (keep != 0) {
-            dst += compress16(bytes, keep, dst);
-        }
+struct Sse {
+    using Block = __m128i;
+    static constexpr std::size_t kWidth = 16;
+    static constexpr unsigned kAll = 0xffff;
+    template <typename Unit> static bool load(const Unit *src, Block &bytes)
+    {
+        return loadAscii16(src, bytes);
     }
-    dst += compactScalar(src + i, count - i, dst);
-    return std::size_t(dst - start);
-}
-
-template <typename Unit> std::size_t countSsse3(const Unit *src, std::size_t count)
-{
-    std::size_t n = 0, i = 0;
-    for (; i + 16 <= count; i += 16) {
-        __m128i bytes;
-        if (loadAscii16(src + i, bytes))
-            n += 16 - unsigned(__builtin_popcount(separatorMask(bytes)));
-        else
-            n += countScalar(src + i, 16);
+    static unsigned separators(Block bytes) { return separatorMask(bytes); }
+    static void store(std::uint8_t *dst, Block bytes)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), bytes);
     }
-    return n + countScalar(src + i, count - i);
-}
+    static unsigned compress(Block bytes, unsigned keep, std::uint8_t *dst)
+    {
+        return compress16(bytes, keep, dst);
+    }
+};
 
 // Sixteen bytes of pairs to eight values, each in the low byte of a 16-bit lane.
 inline __m128i decode8Pairs(__m128i chars)
@@ -92,8 +75,7 @@ void decodePairsSsse3(const std::uint8_t *src, std::size_t pairs, std::uint8_t *
 
 Kernels ssse3()
 {
-    return {compactSsse3<char16_t>, compactSsse3<unsigned char>, countSsse3<char16_t>,
-            countSsse3<unsigned char>, decodePairsSsse3};
+    return kernelsOf<Sse>(decodePairsSsse3);
 }
 
 } // namespace hexjpg::kernels

@@ -1,8 +1,9 @@
 #pragma once
 
-// SSSE3 pieces that both vector files use: loading sixteen characters as bytes, finding the
-// white space among them, and moving the kept bytes together. Include it after a target pragma
-// that allows SSSE3; each file gets its own copy.
+// Pieces that both vector files use: loading sixteen characters as bytes, finding the white space
+// among them, moving the kept bytes together, and the loops of compaction and counting over
+// blocks of any width. Include it after a target pragma that allows SSSE3; each file gets its own
+// copy.
 
 #include <immintrin.h>
 
@@ -74,6 +75,52 @@ inline unsigned compress16(__m128i bytes, unsigned keep, std::uint8_t *dst)
     _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + loCount),
                      _mm_unpackhi_epi64(packed, packed));
     return loCount + unsigned(__builtin_popcount(hi));
+}
+
+// The compaction and counting loops over blocks of V::kWidth characters. V gives a block's load
+// (false when a character lies outside ASCII: the block then takes the plain road), its white-space
+// mask, a store of a block kept whole and the compaction of one kept in part.
+template <typename V, typename Unit>
+std::size_t compactBlocks(const Unit *src, std::size_t count, std::uint8_t *dst)
+{
+    std::uint8_t *const start = dst;
+    std::size_t i = 0;
+    for (; i + V::kWidth <= count; i += V::kWidth) {
+        typename V::Block bytes;
+        if (!V::load(src + i, bytes)) {
+            dst += compactScalar(src + i, V::kWidth, dst);
+            continue;
+        }
+        const auto keep = ~V::separators(bytes) & V::kAll;
+        if (keep == V::kAll) {
+            V::store(dst, bytes);
+            dst += V::kWidth;
+        } else if (keep != 0) {
+            dst += V::compress(bytes, keep, dst);
+        }
+    }
+    dst += compactScalar(src + i, count - i, dst);
+    return std::size_t(dst - start);
+}
+
+template <typename V, typename Unit> std::size_t countBlocks(const Unit *src, std::size_t count)
+{
+    std::size_t n = 0, i = 0;
+    for (; i + V::kWidth <= count; i += V::kWidth) {
+        typename V::Block bytes;
+        if (V::load(src + i, bytes))
+            n += V::kWidth - unsigned(__builtin_popcount(V::separators(bytes)));
+        else
+            n += countScalar(src + i, V::kWidth);
+    }
+    return n + countScalar(src + i, count - i);
+}
+
+// One width's kernels, with decode for the pairs.
+template <typename V> Kernels kernelsOf(DecodeFn decode)
+{
+    return {compactBlocks<V, char16_t>, compactBlocks<V, unsigned char>, countBlocks<V, char16_t>,
+            countBlocks<V, unsigned char>, decode};
 }
 
 } // namespace
