@@ -39,6 +39,8 @@ enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3, I
 // No camera makes a picture whose dump passes 1 GiB (a 512 MiB picture, blanks left out).
 constexpr qint64 kMaxInputBytes = qint64(1) << 30;
 constexpr qint64 kBlock = qint64(1) << 20;
+// The most of a written file that is not a picture read back to say what it holds.
+constexpr qint64 kDiagnosedBytes = qint64(16) << 20;
 
 void say(const QString &text)
 {
@@ -578,11 +580,13 @@ private:
         }
         if (picture.error == hexjpg::kInvalidPicture)
             say(u"照片不正确！"_s);
+        // The diagnosis looks at the file's start only: what is no picture must not cost memory as
+        // large as itself.
         QByteArray data;
         if (device && device->seek(0))
-            data = device->readAll();
-        m_report.note(
-            hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data), picture.errorString));
+            data = device->read(kDiagnosedBytes);
+        m_report.note(hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data),
+                                                picture.errorString, bytes));
         m_report.note({u"可以试试 -f（宽松读法）或 --all"_s});
         return m_report.finish(NotAPicture);
     }

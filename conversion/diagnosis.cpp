@@ -84,13 +84,16 @@ QStringList diagnoseReading(const ForgivingRead &read)
 }
 
 QStringList diagnoseNoPicture(QByteArrayView bytes, const std::vector<FoundPicture> &found,
-                              const QString &decoderSays)
+                              const QString &decoderSays, qint64 total)
 {
     QStringList lines;
     if (bytes.isEmpty())
         return {u"没有读到任何字节"_s};
-    lines << u"数据有 %1 字节，以 %2 开始"_s.arg(number(bytes.size()))
+    total = std::max<qint64>(total, bytes.size());
+    lines << u"数据有 %1 字节，以 %2 开始"_s.arg(number(total))
                  .arg(hexBytes(bytes.first(std::min<qsizetype>(4, bytes.size()))));
+    if (total > bytes.size())
+        lines << u"以下只查看了数据的前 %1 字节"_s.arg(number(bytes.size()));
     if (bytes.startsWith("\xd8\xff"))
         lines << u"数据以 D8 FF 开始：开头的 FF 丢了"_s;
     if (found.empty()) {

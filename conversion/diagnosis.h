@@ -33,8 +33,9 @@ QStringList diagnosePicture(const LoadedPicture &picture, qint64 offset, qint64 
 // What a forgiving reading of the text passed over, and where.
 QStringList diagnoseReading(const ForgivingRead &read);
 
-// Why the bytes hold no picture: how they start, and what of a picture there is.
+// Why the bytes hold no picture: how they start, and what of a picture there is. bytes may be
+// the first part of total bytes (-1: they are all there is), and found the pictures in them.
 QStringList diagnoseNoPicture(QByteArrayView bytes, const std::vector<FoundPicture> &found,
-                              const QString &decoderSays);
+                              const QString &decoderSays, qint64 total = -1);
 
 } // namespace hexjpg
