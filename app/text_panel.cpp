@@ -313,13 +313,19 @@ bool TextPanel::readDroppedFiles(const QMimeData *mime, QString &text)
     QString all;
     for (const QString &path : paths) {
         const QString shown = QDir::toNativeSeparators(path);
+        // Only a regular file: opening a named pipe would wait for a writer, and a device could
+        // read on without end.
+        if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+            warn(u"无法放入文件：%1\n它不是普通文件。"_s.arg(shown));
+            return true;
+        }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             warn(u"无法读取文件：%1\n%2"_s.arg(shown, file.errorString()));
             return true;
         }
         const qint64 room = m_maximumLength - (m_text.size() - selectionLength());
-        if (!QFileInfo(path).isFile() || file.size() > room) {
+        if (file.size() > room) {
             warn(u"文件太大，无法放入文本框：%1\n文件有 %2 字节，文本框还能放入 %3 个字符。"_s
                      .arg(shown)
                      .arg(file.size())
