@@ -7,11 +7,16 @@
 #include "warning.h"
 
 #include <QCoreApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
 #include <QFontDatabase>
+#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
@@ -164,6 +169,8 @@ void Form1::createControls()
 
 void Form1::Command1_Click()
 {
+    if (m_busy)
+        return;
     if (Text1->text().isEmpty()) {
         showWarning(this, u"请将数据粘贴文本框中"_s);
         return;
@@ -182,14 +189,21 @@ void Form1::Command1_Click()
         // The earlier 1.jpg is not shown as though it were this result, nor a picture that was
         // cleared away brought back: the picture area stays as it was before the click.
         Image1->setVisible(pictureShown);
-        warnNotWritten(written);
+        if (written.empty) // blanks only: as good as an empty panel, and nothing is written
+            showWarning(this, u"请将数据粘贴文本框中"_s);
+        else
+            warnNotWritten(written);
         return;
     }
 
-    // The bytes this click wrote, whatever another program has done to the path since.
-    const hexjpg::LoadedPicture picture = written.written
-                                              ? m_loader.load(*written.written)
-                                              : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
+    const Checked checked = checkAside(written);
+    if (checked.cancelled)
+        return;
+    if (checked.outOfMemory) {
+        showWarning(this, u"内存不足：无法检查这么多的数据"_s);
+        return;
+    }
+    const hexjpg::LoadedPicture &picture = checked.picture;
     if (picture.error == 0) {
         showPicture(picture, written.bytesWritten);
         // A picture cut short is shown, and then said to be so.
@@ -199,9 +213,60 @@ void Form1::Command1_Click()
                 this, missing,
                 hexjpg::diagnosePicture(picture, 0, written.bytesWritten, written.bytesWritten)
                     .join(u'\n'));
-    } else if (picture.error == hexjpg::kInvalidPicture) {
-        offerForgivingReading(picture.errorString);
+    } else if (checked.readAgain) {
+        offerForgivingReading(checked);
     }
+}
+
+// The check of the bytes written and, where they are no picture, the forgiving reading of the
+// text run aside, off the window's thread: the window repaints and answers meanwhile, and a
+// progress box with 取消 comes up when it takes longer than half a second. The panel's text
+// stays put until it is done.
+Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
+{
+    m_busy = true;
+    const TextPanel::Reading reading(*Text1);
+    std::atomic<bool> cancel{false};
+    hexjpg::DecodeLimits limits = m_loader.limits();
+    limits.cancel = &cancel;
+    const hexjpg::PictureLoader loader(m_loader.displaySize(), limits);
+    const QStringView text = reading.text();
+    const std::shared_ptr<QIODevice> device = written.written;
+    auto work = [&loader, text, device, &cancel] {
+        Checked c;
+        try {
+            c.picture = device ? loader.load(*device)
+                               : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
+            if (c.picture.error != hexjpg::kInvalidPicture)
+                return c;
+            c.readAgain = true;
+            c.read = hexjpg::readForgiving(text, &cancel);
+            c.found = hexjpg::findPictures(c.read.bytes, &cancel);
+            if (const hexjpg::FoundPicture *chosen =
+                    loader.loadNewest(c.read.bytes, c.found, c.newest))
+                c.chosen = chosen - c.found.data();
+        } catch (const std::bad_alloc &) {
+            c = Checked();
+            c.outOfMemory = true;
+        }
+        return c;
+    };
+
+    QProgressDialog dialog(u"正在检查图片……"_s, u"取消"_s, 0, 0, this);
+    dialog.setWindowTitle(windowTitle());
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(500);
+    connect(&dialog, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+    QFutureWatcher<Checked> watcher;
+    watcher.setFuture(QtConcurrent::run(work));
+    m_cancelCheck = &cancel; // 退出, or closing the window, stops it
+    while (!watcher.isFinished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    m_cancelCheck = nullptr;
+    m_busy = false;
+    Checked checked = watcher.result();
+    checked.cancelled = cancel;
+    return checked;
 }
 
 // The picture in Image1, and in the picture area's tooltip what it is.
@@ -212,36 +277,31 @@ void Form1::showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes)
                        (picture.complete ? u"，完整"_s : u"，不完整"_s));
 }
 
-// The dump as written gives no picture: read the text again, forgivingly. A picture found that
-// way is offered; without one, the warning says what is wrong.
-void Form1::offerForgivingReading(const QString &decoderSays)
+// The dump as written gives no picture, and the text was read again forgivingly. A picture found
+// that way is offered; without one, the warning says what is wrong.
+void Form1::offerForgivingReading(const Checked &checked)
 {
-    hexjpg::ForgivingRead read;
-    {
-        const TextPanel::Reading reading(*Text1);
-        read = hexjpg::readForgiving(reading.text());
-    }
-    const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(read.bytes);
+    const hexjpg::ForgivingRead &read = checked.read;
+    const hexjpg::FoundPictures &found = checked.found;
     const QStringList readingNotes = hexjpg::diagnoseReading(read);
-
-    hexjpg::LoadedPicture picture;
-    const hexjpg::FoundPicture *chosen = m_loader.loadNewest(read.bytes, found, picture);
-    if (!chosen) {
+    if (checked.chosen < 0) {
         QStringList details{
-            u"按原来的读法：%1"_s.arg(decoderSays),
+            u"按原来的读法：%1"_s.arg(checked.picture.errorString),
             u"换一种读法（%1）：%2 字节"_s.arg(read.layout, hexjpg::number(read.bytes.size()))};
         details << hexjpg::diagnoseNoPicture(read.bytes, found, {}) << readingNotes;
         showWarning(this, u"照片不正确！"_s, details.join(u'\n'));
         return;
     }
 
+    const hexjpg::FoundPicture *chosen = &found[std::size_t(checked.chosen)];
+    const hexjpg::LoadedPicture &picture = checked.newest;
     const QByteArrayView bytes = QByteArrayView(read.bytes).sliced(chosen->offset, chosen->length);
     QString message = u"照片不正确！\n%1，可以得到一张 %2×%3 的 %4 图片，%5 字节"_s.arg(read.layout)
                           .arg(picture.size.width())
                           .arg(picture.size.height())
                           .arg(picture.format, hexjpg::number(bytes.size()));
-    if (found.size() > 1)
-        message += u"\n文本中共有 %1 张图片，这是最后一张%2。"_s.arg(found.size())
+    if (found.total > 1)
+        message += u"\n文本中共有 %1 张图片，这是最后一张%2。"_s.arg(found.total)
                        .arg(chosen->whole ? u"完整的"_s : QString());
     if (const QString missing = hexjpg::incompleteness(picture, bytes.size()); !missing.isEmpty())
         message += u'\n' + missing;
@@ -264,10 +324,19 @@ void Form1::warnNotWritten(const hexjpg::ConversionResult &written)
     showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
 }
 
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_cancelCheck)
+        *m_cancelCheck = true;
+    QWidget::closeEvent(event);
+}
+
 // Clear: an empty panel, an empty bar, the brown panel in the picture area. The counter runs on
 // the panel's change before the bar is reset, and once more after it.
 void Form1::Command2_Click()
 {
+    if (m_busy)
+        return;
     Text1->clear();
     ProgressBar1.setValue(0);
     Text1_Change();
@@ -277,6 +346,8 @@ void Form1::Command2_Click()
 // Exit: the window goes and the program ends; 1.jpg stays where it is.
 void Form1::Command4_Click()
 {
+    if (m_cancelCheck)
+        *m_cancelCheck = true;
     close();
     QCoreApplication::exit(0);
 }

@@ -3,12 +3,16 @@
 // Form1, the tool's only window: the text panel for the dump, the picture area, the progress
 // bar, two labels and three buttons. Its controls keep the names they have everywhere.
 
+#include "forgiving_reader.h"
+#include "picture_finder.h"
 #include "picture_loader.h"
 #include "progress_bar.h"
 #include "text_panel.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <atomic>
 
 class QLabel;
 class QPushButton;
@@ -34,7 +38,23 @@ public:
     QLabel *Image1;
     QLabel *Image2;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    // What the check after writing found: the bytes written as a picture, or, where they are
+    // none, the text read again forgivingly and the newest picture in it.
+    struct Checked {
+        hexjpg::LoadedPicture picture;
+        bool readAgain = false;
+        hexjpg::ForgivingRead read;
+        hexjpg::FoundPictures found;
+        qsizetype chosen = -1; // in found
+        hexjpg::LoadedPicture newest;
+        bool cancelled = false;
+        bool outOfMemory = false;
+    };
+
     // The window's font: 宋体 9 pt, or the first installed stand-in with its metrics.
     static QFont windowFont();
 
@@ -44,9 +64,12 @@ private:
     void Command4_Click();
     void Text1_Change();
     void showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes);
-    void offerForgivingReading(const QString &decoderSays);
+    Checked checkAside(const hexjpg::ConversionResult &written);
+    void offerForgivingReading(const Checked &checked);
     void warnNotWritten(const hexjpg::ConversionResult &written);
 
     QString m_outputFolder;
     hexjpg::PictureLoader m_loader;
+    bool m_busy = false; // a check runs aside: the buttons wait for it
+    std::atomic<bool> *m_cancelCheck = nullptr;
 };

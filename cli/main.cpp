@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -41,6 +42,11 @@ constexpr qint64 kMaxInputBytes = qint64(1) << 30;
 constexpr qint64 kBlock = qint64(1) << 20;
 // The most of a written file that is not a picture read back to say what it holds.
 constexpr qint64 kDiagnosedBytes = qint64(16) << 20;
+// The most files that --all writes in one run, of the pictures found in order.
+constexpr qint64 kMaxFiles = qint64(hexjpg::FoundPictures::kKeptFirst);
+// The time that decoding may take in one run, all pictures together.
+constexpr int kDecodeBudgetMs = 5000;
+constexpr int kDecodeBudgetAllMs = 30000;
 
 void say(const QString &text)
 {
@@ -75,11 +81,16 @@ struct Options {
     bool json = false;
 };
 
-int usage(const QString &problem)
+void printJson(const QJsonObject &out);
+
+// Bad usage: what is wrong and how it goes; with --json, that as the one object too.
+int usage(const QString &problem, bool json)
 {
     if (!problem.isEmpty())
         say(problem);
     say(QString::fromUtf16(kUsage));
+    if (json)
+        printJson({{u"status"_s, BadInput}, {u"reason"_s, problem}});
     return BadInput;
 }
 
@@ -107,6 +118,8 @@ int parse(const QStringList &args, Options &options)
     parser.addPositionalArgument(u"文件"_s, u"十六进制文本；没有或为“-”时读标准输入。"_s,
                                  u"[文件]"_s);
 
+    const bool jsonAsked = args.contains(u"--json"_s);
+    auto usage = [jsonAsked](const QString &problem) { return ::usage(problem, jsonAsked); };
     if (!parser.parse(args))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -342,6 +355,20 @@ void installSignalHandlers()
     std::_Exit(128 + signal);
 }
 
+// With --json, one object on standard output whatever happens.
+void printJson(const QJsonObject &out)
+{
+    const QByteArray json = QJsonDocument(out).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+}
+
+// Stops the run by the signal that asked for it, once the step under way has let go.
+void stopIfAsked()
+{
+    if (hexjpg::interruptionRequested())
+        endBySignal();
+}
+
 // What a run found and did: said on standard error as it goes, and as JSON with --json.
 class Report {
 public:
@@ -349,6 +376,14 @@ public:
         : m_json(options.json)
     {
     }
+
+    // Why the run failed, in the words said on standard error.
+    void failed(const QString &reason)
+    {
+        say(reason);
+        m_reason = reason;
+    }
+    void found(qint64 pictures) { m_found = pictures; }
 
     void reading(const QString &how, qint64 bytes)
     {
@@ -401,21 +436,25 @@ public:
                             {u"bytes"_s, m_bytes},
                             {u"pictures"_s, m_pictures},
                             {u"diagnosis"_s, m_diagnosis}};
+            if (!m_reason.isEmpty())
+                out.insert(u"reason"_s, m_reason);
+            if (m_found >= 0)
+                out.insert(u"picturesFound"_s, m_found);
             if (!m_layout.isEmpty()) {
                 out.insert(u"layout"_s, m_layout);
                 out.insert(u"skipped"_s, m_skipped);
                 out.insert(u"skippedSpans"_s, m_skippedSpans);
                 out.insert(u"skippedCharacters"_s, m_skippedCharacters);
             }
-            const QByteArray json = QJsonDocument(out).toJson(QJsonDocument::Indented);
-            std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+            printJson(out);
         }
         return status;
     }
 
 private:
     bool m_json;
-    QString m_reading, m_layout;
+    QString m_reading, m_layout, m_reason;
+    qint64 m_found = -1;
     qint64 m_bytes = 0, m_skippedSpans = 0, m_skippedCharacters = 0;
     QJsonArray m_pictures, m_skipped, m_diagnosis;
 };
@@ -428,10 +467,12 @@ int statusOf(const hexjpg::LoadedPicture &picture)
     return picture.complete ? Picture : Incomplete;
 }
 
-const hexjpg::PictureLoader &loader()
+// Decodes under one time budget for the whole run.
+hexjpg::PictureLoader makeLoader(const Options &options)
 {
-    static const hexjpg::PictureLoader instance(hexjpg::kPictureAreaSize);
-    return instance;
+    hexjpg::DecodeLimits limits;
+    limits.deadline = QDeadlineTimer(options.all ? kDecodeBudgetAllMs : kDecodeBudgetMs);
+    return hexjpg::PictureLoader(hexjpg::kPictureAreaSize, limits);
 }
 
 // One run of the tool: the input read, 1.jpg (or each picture) written, and what it holds checked.
@@ -441,11 +482,24 @@ public:
     explicit Run(const Options &options)
         : m_options(options)
         , m_report(options)
+        , m_loader(makeLoader(options))
         , m_block(static_cast<std::size_t>(kBlock))
     {
     }
 
+    // A run that runs out of memory says so, instead of ending by a signal.
     int exec()
+    {
+        try {
+            return run();
+        } catch (const std::bad_alloc &) {
+            m_report.failed(u"内存不足：文本太大，无法处理"_s);
+            return m_report.finish(BadInput);
+        }
+    }
+
+private:
+    int run()
     {
         if (!m_input.open(m_options.input))
             return unreadable();
@@ -458,32 +512,51 @@ public:
         QByteArray bytes;
         if (const int status = readWhole(bytes); status >= 0)
             return status;
-        const std::vector<hexjpg::FoundPicture> found = hexjpg::findPictures(bytes);
+        if (bytes.isEmpty())
+            return empty();
+        const hexjpg::FoundPictures found = hexjpg::findPictures(bytes);
+        stopIfAsked();
+        m_report.found(found.total);
+        m_report.note(hexjpg::diagnoseSearch(found));
         return m_options.all ? writeEach(bytes, found) : writeNewest(bytes, found);
     }
 
-private:
     int unreadable()
     {
-        if (hexjpg::interruptionRequested())
-            endBySignal();
-        say(u"无法读取文件："_s + m_input.name() + u'\n' + m_input.errorString());
-        return BadInput;
+        stopIfAsked();
+        m_report.failed(u"无法读取文件："_s + m_input.name() + u'\n' + m_input.errorString());
+        return m_report.finish(BadInput);
     }
 
     int tooLong()
     {
-        say(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
+        m_report.failed(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
             kMaxInputBytes));
-        return BadInput;
+        return m_report.finish(BadInput);
+    }
+
+    // No byte at all: like an empty panel, nothing is written and an earlier 1.jpg stays.
+    int empty()
+    {
+        m_report.failed(u"请将数据粘贴文本框中"_s);
+        return m_report.finish(BadInput);
     }
 
     int cannotWrite(const QString &path, const QString &reason)
     {
-        if (hexjpg::interruptionRequested())
-            endBySignal();
-        say(u"无法写入文件："_s + path + u'\n' + reason);
-        return WriteFailed;
+        stopIfAsked();
+        m_report.failed(u"无法写入文件："_s + path + u'\n' + reason);
+        return m_report.finish(WriteFailed);
+    }
+
+    // What the start of the text says of its encoding, where it is likely wrong.
+    void noteEncoding()
+    {
+        if (m_encoding == QStringConverter::Utf8 && hexjpg::looksLikeUtf16(m_first))
+            m_report.note({u"文本每隔一个字节就是一个 NUL：它像是没有字节顺序标记的 UTF-16 文本，"
+                           u"请存为 UTF-8 或带字节顺序标记的 UTF-16"_s});
+        if (m_encoding != QStringConverter::Utf8 && (m_input.total() - m_bomLength) % 2 != 0)
+            m_report.note({u"UTF-16 文本的最后多出一个字节，没有读取"_s});
     }
 
     // The next block of the input into m_block: its length, 0 at the end, -1 on a failure.
@@ -508,6 +581,7 @@ private:
             m_encoding =
                 m_first[0] == '\xff' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
             m_first = m_first.sliced(2);
+            m_bomLength = 2;
         }
         if (!m_first.isEmpty())
             return -1;
@@ -519,8 +593,7 @@ private:
         }
         if (!m_first.isEmpty())
             return -1;
-        say(u"请将数据粘贴文本框中"_s);
-        return BadInput;
+        return empty();
     }
 
     // The described reading, streamed: the text is decoded as it is read, into 1.jpg.
@@ -553,10 +626,16 @@ private:
                              .arg(m_input.total()));
             return unreadable();
         }
-        if (!written || !feeder.finish() || !output.commit()) {
+        if (written && (written = feeder.finish()) && decoder.bytes() == 0) {
+            output.cancel();
+            noteEncoding();
+            return empty();
+        }
+        if (!written || !output.commit()) {
             output.cancel();
             return cannotWrite(output.path(), output.errorString());
         }
+        noteEncoding();
         const qint64 bytes = decoder.bytes();
         say(u"已写入 %1 字节：%2"_s.arg(bytes).arg(output.path()));
         m_report.reading(u"strict"_s, bytes);
@@ -568,8 +647,9 @@ private:
     {
         const std::shared_ptr<QIODevice> device = output.readBack();
         const hexjpg::LoadedPicture picture =
-            device ? loader().load(*device)
+            device ? m_loader.load(*device)
                    : hexjpg::failedLoad(hexjpg::kFileAccessError, u"无法读回写入的文件"_s);
+        stopIfAsked();
         if (picture.error == 0) {
             hexjpg::FoundPicture whole;
             whole.length = bytes;
@@ -587,6 +667,7 @@ private:
             data = device->read(kDiagnosedBytes);
         m_report.note(hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data),
                                                 picture.errorString, bytes));
+        stopIfAsked();
         m_report.note({u"可以试试 -f（宽松读法）或 --all"_s});
         return m_report.finish(NotAPicture);
     }
@@ -603,13 +684,19 @@ private:
                 break;
             if (m_input.total() > kMaxInputBytes)
                 return tooLong();
+            // Grown by doubling, but never past the most the input may hold.
+            if (text.capacity() - text.size() < got)
+                text.reserve(std::min(std::max(2 * text.capacity(), text.size() + got),
+                                      qsizetype(kMaxInputBytes + kBlock)));
             text.append(m_block.data(), got);
         }
+        noteEncoding();
         const bool utf16 = m_encoding != QStringConverter::Utf8;
         const QString wide = utf16 ? QStringDecoder(m_encoding)(text) : QString();
         if (m_options.forgiving) {
             const hexjpg::ForgivingRead read =
                 utf16 ? hexjpg::readForgiving(QStringView(wide)) : hexjpg::readForgiving(text);
+            stopIfAsked();
             m_report.forgiving(read);
             bytes = read.bytes;
         } else {
@@ -621,43 +708,75 @@ private:
     }
 
     // --all: every picture found, as 1.jpg, 2.jpg, ...
-    int writeEach(const QByteArray &bytes, const std::vector<hexjpg::FoundPicture> &found)
+    int writeEach(const QByteArray &bytes, const hexjpg::FoundPictures &found)
     {
         int status = found.empty() ? NotAPicture : Picture;
-        int number = 0;
+        qint64 files = 0, notChecked = 0;
         for (const hexjpg::FoundPicture &picture : found) {
-            const QString name = u"%1.jpg"_s.arg(++number);
+            if (picture.number > kMaxFiles)
+                break;
+            const QString name = u"%1.jpg"_s.arg(++files);
             const QByteArrayView data =
                 QByteArrayView(bytes).sliced(picture.offset, picture.length);
             const hexjpg::ConversionResult written =
                 hexjpg::writeOutput(data, m_options.folder, name);
             if (!written.ok())
                 return cannotWrite(written.path, written.error);
-            const hexjpg::LoadedPicture loaded = loader().load(data);
+            const hexjpg::LoadedPicture loaded = m_loader.load(data);
+            stopIfAsked();
             hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
             if (loaded.error != 0) {
                 told.format = picture.format;
                 told.size = picture.size;
             }
+            const bool checked = loaded.error != hexjpg::kNotChecked;
+            notChecked += !checked;
             say(u"%1：%2，%3"_s.arg(written.path, hexjpg::describePicture(told, picture.length),
-                                    loaded.error != 0 ? u"不能解码"_s
-                                    : loaded.complete ? u"完整"_s
-                                                      : u"不完整"_s));
+                                    !checked              ? u"时间已用完，没有检查"_s
+                                    : loaded.error != 0   ? u"不能解码"_s
+                                    : loaded.complete     ? u"完整"_s
+                                                          : u"不完整"_s));
             if (loaded.error == 0 && !loaded.complete)
                 m_report.note({hexjpg::incompleteness(loaded, picture.length)});
             m_report.picture(written.path, picture, loaded);
-            status = std::max(status, statusOf(loaded));
+            if (checked)
+                status = std::max(status, statusOf(loaded));
         }
+        if (found.total > files)
+            m_report.note({u"文本中共有 %1 张图片，只写入了前 %2 张"_s.arg(hexjpg::number(found.total))
+                               .arg(hexjpg::number(files))});
+        if (notChecked > 0)
+            m_report.note({u"解码的时间（%1 秒）已用完：%2 张图片写入了，但没有检查"_s.arg(
+                kDecodeBudgetAllMs / 1000)
+                               .arg(hexjpg::number(notChecked))});
+        noteLeftOver(files);
         if (found.empty())
             m_report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
         return m_report.finish(status);
     }
 
+    // Files numbered on from those this run wrote, left by an earlier run: they stay, and are
+    // told, so that nobody takes them for this run's pictures.
+    void noteLeftOver(qint64 files)
+    {
+        qint64 last = files;
+        while (last < files + 1000000 &&
+               QFileInfo::exists(hexjpg::outputPath(m_options.folder, u"%1.jpg"_s.arg(last + 1))))
+            ++last;
+        if (last == files + 1)
+            m_report.note({u"文件夹里还有以前留下的 %1.jpg，它不是这次写入的"_s.arg(last)});
+        else if (last > files)
+            m_report.note({u"文件夹里还有以前留下的 %1.jpg 到 %2.jpg，它们不是这次写入的"_s
+                               .arg(files + 1)
+                               .arg(last)});
+    }
+
     // -f: 1.jpg is the newest picture found, or, without one, all the bytes read.
-    int writeNewest(const QByteArray &bytes, const std::vector<hexjpg::FoundPicture> &found)
+    int writeNewest(const QByteArray &bytes, const hexjpg::FoundPictures &found)
     {
         hexjpg::LoadedPicture picture;
-        const hexjpg::FoundPicture *chosen = loader().loadNewest(bytes, found, picture);
+        const hexjpg::FoundPicture *chosen = m_loader.loadNewest(bytes, found, picture);
+        stopIfAsked();
         const QByteArrayView data =
             chosen ? QByteArrayView(bytes).sliced(chosen->offset, chosen->length)
                    : QByteArrayView(bytes);
@@ -667,11 +786,13 @@ private:
         say(u"已写入 %1 字节：%2"_s.arg(data.size()).arg(written.path));
         if (!chosen) {
             say(u"照片不正确！"_s);
+            if (picture.error == hexjpg::kNotChecked)
+                m_report.note({u"解码的时间已用完，没有再检查其余的图片"_s});
             m_report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
             return m_report.finish(NotAPicture);
         }
-        if (found.size() > 1)
-            m_report.note({u"文本中共有 %1 张图片，写入的是最后一张%2"_s.arg(found.size())
+        if (found.total > 1)
+            m_report.note({u"文本中共有 %1 张图片，写入的是最后一张%2"_s.arg(found.total)
                                .arg(chosen->whole ? u"完整的"_s : QString())});
         m_report.note(
             hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, bytes.size()));
@@ -681,10 +802,12 @@ private:
 
     const Options &m_options;
     Report m_report;
+    const hexjpg::PictureLoader m_loader;
     Input m_input;
     std::vector<char> m_block;
     QByteArrayView m_first; // the input's first text, past a byte-order mark
     QStringConverter::Encoding m_encoding = QStringConverter::Utf8;
+    qint64 m_bomLength = 0;
 };
 
 } // namespace

@@ -80,10 +80,36 @@ QStringList diagnoseReading(const ForgivingRead &read)
     if (read.skippedSpans > kSpansTold)
         lines << u"另有 %1 处共 %2 个字符被跳过"_s.arg(number(read.skippedSpans - kSpansTold))
                      .arg(number(read.skippedCharacters - told));
+    if (!read.stopped.isEmpty())
+        lines << read.stopped;
     return lines;
 }
 
-QStringList diagnoseNoPicture(QByteArrayView bytes, const std::vector<FoundPicture> &found,
+QStringList diagnoseSearch(const FoundPictures &found)
+{
+    QStringList lines;
+    if (found.interrupted)
+        lines << u"查找图片被中断"_s;
+    if (found.skippedStarts > 0)
+        lines << u"有 %1 个开始标记位于太多互相套着的未完成图片之中，没有查看"_s.arg(
+            number(found.skippedStarts));
+    return lines;
+}
+
+bool looksLikeUtf16(QByteArrayView text)
+{
+    const qsizetype n = std::min<qsizetype>(text.size(), 4096) & ~qsizetype(1);
+    if (n < 8)
+        return false;
+    qsizetype even = 0, odd = 0;
+    for (qsizetype i = 0; i < n; i += 2) {
+        even += text[i] == '\0';
+        odd += text[i + 1] == '\0';
+    }
+    return std::max(even, odd) * 4 >= n / 2 * 3; // three pairs in four
+}
+
+QStringList diagnoseNoPicture(QByteArrayView bytes, const FoundPictures &found,
                               const QString &decoderSays, qint64 total)
 {
     QStringList lines;
@@ -102,13 +128,17 @@ QStringList diagnoseNoPicture(QByteArrayView bytes, const std::vector<FoundPictu
         else
             lines << u"数据里有开始标记 FF D8，但后面不是 JPEG 的结构"_s;
     }
-    for (const FoundPicture &picture : found) {
+    for (std::size_t i = 0; i < found.size() && i < std::size_t(kPicturesTold); ++i) {
+        const FoundPicture &picture = found[i];
         lines << u"第 %1 字节处有一张 %2 图片的开头（%3 字节）"_s.arg(number(picture.offset + 1))
                      .arg(picture.format)
                      .arg(number(picture.length));
         if (!picture.problem.isEmpty())
             lines << picture.problem;
     }
+    if (found.total > kPicturesTold)
+        lines << u"另有 %1 张图片的开头，不一一列出"_s.arg(number(found.total - kPicturesTold));
+    lines << diagnoseSearch(found);
     if (!decoderSays.isEmpty())
         lines << u"解码器说：%1"_s.arg(decoderSays);
     return lines;

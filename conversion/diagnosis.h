@@ -34,8 +34,17 @@ QStringList diagnosePicture(const LoadedPicture &picture, qint64 offset, qint64 
 QStringList diagnoseReading(const ForgivingRead &read);
 
 // Why the bytes hold no picture: how they start, and what of a picture there is. bytes may be
-// the first part of total bytes (-1: they are all there is), and found the pictures in them.
-QStringList diagnoseNoPicture(QByteArrayView bytes, const std::vector<FoundPicture> &found,
+// the first part of total bytes (-1: they are all there is), and found the pictures in them; at
+// most kPicturesTold of those are listed, and the rest counted.
+inline constexpr int kPicturesTold = 20;
+QStringList diagnoseNoPicture(QByteArrayView bytes, const FoundPictures &found,
                               const QString &decoderSays, qint64 total = -1);
+
+// What the search for pictures left undone, if anything.
+QStringList diagnoseSearch(const FoundPictures &found);
+
+// Whether text read as UTF-8 looks like UTF-16 without its byte-order mark: a NUL in every
+// second byte.
+bool looksLikeUtf16(QByteArrayView text);
 
 } // namespace hexjpg

@@ -1,11 +1,13 @@
 #include "forgiving_reader.h"
 
 #include "hex_decode.h"
+#include "hex_to_jpeg.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <map>
+#include <new>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -74,14 +76,12 @@ constexpr std::array<signed char, 128> makeBase64()
 }
 constexpr std::array<signed char, 128> kBase64 = makeBase64();
 
-// No '*' line may stand for more than this: a hostile offset must not make bytes from nothing.
-constexpr qint64 kMaxFill = qint64(64) << 20;
-
 template <typename Unit> class Reader {
 public:
-    Reader(const Unit *data, qint64 size)
+    Reader(const Unit *data, qint64 size, const std::atomic<bool> *cancel)
         : m_d(data)
         , m_n(size)
+        , m_cancel(cancel)
     {
     }
 
@@ -117,6 +117,20 @@ public:
     }
 
 private:
+    // Checked every so many steps of the hot loops: a stop asked for ends the reading at once.
+    bool stopping()
+    {
+        if (m_out.interrupted)
+            return true;
+        if ((++m_ticks & 0xffff) != 0)
+            return false;
+        if (interruptionRequested() || (m_cancel && m_cancel->load(std::memory_order_relaxed))) {
+            m_out.interrupted = true;
+            m_out.stopped = u"读取被中断"_s;
+        }
+        return m_out.interrupted;
+    }
+
     unsigned at(qint64 i) const { return unsigned(m_d[i]); }
     unsigned classOf(unsigned c) const { return c < 128 ? kClasses[c] : 0; }
     bool isSeparator(unsigned c) const
@@ -318,8 +332,9 @@ private:
         Mark start = mark();
         bool inComment = false;
         auto endLine = [&] {
-            const bool keep = tally.data >= 8 ||
-                              (tally.data > 0 && tally.prefix == m_prefix && tally.strayAfter == 0);
+            // A short line shaped like the full ones (the last of a dump, say) is data too.
+            const bool keep = tally.data >= 8 || (tally.data > 0 && tally.prefix == m_prefix &&
+                                                  tally.strayAfter <= m_suffix);
             if (!keep && tally.firstToken >= 0 && (tally.prefix + tally.strayAfter > 0)) {
                 rollBack(start);
                 skip(tally.firstToken, tally.lastTokenEnd);
@@ -331,7 +346,7 @@ private:
             tally = {};
             start = mark();
         };
-        while (i < m_n) {
+        while (i < m_n && !stopping()) {
             const unsigned c = at(i);
             if (isBreak(c)) {
                 endLine();
@@ -395,6 +410,13 @@ private:
                     i = p;
                     continue;
                 }
+            }
+            // A leading column unlike the bytes (a millis() count, a line number) is a prefix.
+            if (m_leadColumn && tally.data == 0 && j - i != 2) {
+                ++tally.prefix;
+                skip(i, j);
+                i = j;
+                continue;
             }
             const unsigned form = token(i, j, decimal, true);
             if (form) {
@@ -463,8 +485,8 @@ private:
         QByteArray previous;  // the last line's bytes, for a '*' line
         bool repeat = false;  // a '*' line came: the next offset tells how much it stood for
         qint64 expected = -1; // the offset the next line should have
-        qint64 total = -1;    // od's closing offset: the length of the data
-        for (qint64 start = 0; start < m_n;) {
+        qsizetype dumpStart = 0; // where the bytes of the current dump begin
+        for (qint64 start = 0; start < m_n && !stopping();) {
             const qint64 end = lineEnd(start);
             qint64 trimmedEnd = end;
             while (trimmedEnd > start && isBlank(at(trimmedEnd - 1)))
@@ -501,11 +523,20 @@ private:
             }
             if (repeat && expected >= 0 && !previous.isEmpty()) {
                 const qint64 missing = offset - expected;
-                // An offset that goes back, or too far on, leaves the '*' unfilled.
-                if (missing > 0 && missing <= kMaxFill) {
+                // An offset that goes back leaves the '*' unfilled; one that goes too far on stops
+                // the reading there.
+                if (missing > ForgivingRead::kMaxFill - m_filledBytes) {
+                    m_out.stopped =
+                        u"第 %1 行的偏移要求用 * 补上的字节太多（整个文本最多 %2 字节），读到这里为止"_s
+                            .arg(lineNumber(start))
+                            .arg(ForgivingRead::kMaxFill);
+                    break;
+                }
+                if (missing > 0) {
                     for (qint64 k = 0; k < missing; ++k)
                         put(previous[k % previous.size()]);
                     m_filled = true;
+                    m_filledBytes += missing;
                 }
             }
             repeat = false;
@@ -518,14 +549,23 @@ private:
                 previous = QByteArray(m_bytes + before, count);
                 expected = offset + count;
             } else {
-                total = offset; // a closing offset alone
+                // A closing offset alone ends its dump. od fills an odd last byte out to a word:
+                // the closing offset tells the length.
+                if (layout == Layout::OdWords && expected >= 0 && offset < expected)
+                    m_size -= std::min<qint64>(expected - offset, m_size - dumpStart);
+                expected = -1;
+                previous.clear();
+                dumpStart = m_size;
             }
             start = next;
         }
-        if (layout == Layout::OdWords && total >= 0 && expected >= 0 && total < expected) {
-            // od fills an odd last byte out to a word: the closing offset tells the length.
-            m_size -= std::min<qint64>(expected - total, m_size);
-        }
+    }
+
+    qint64 lineNumber(qint64 position)
+    {
+        qint64 line, column;
+        locate(position, line, column);
+        return line;
     }
 
     // The bytes of one line of a column dump, from p; returns where they end.
@@ -566,7 +606,7 @@ private:
     void readPython()
     {
         qint64 from = 0;
-        for (qint64 i = 0; i < m_n; ++i) {
+        for (qint64 i = 0; i < m_n && !stopping(); ++i) {
             const unsigned c = at(i);
             if (!((c == 'b' || c == 'B') && i + 1 < m_n && (at(i + 1) == '\'' || at(i + 1) == '"')))
                 continue;
@@ -671,7 +711,7 @@ private:
             unsigned bits = 0;
             int have = 0;
             qint64 p = i;
-            for (; p < m_n; ++p) {
+            for (; p < m_n && !stopping(); ++p) {
                 const unsigned c = at(p);
                 if (isBlank(c) || isBreak(c))
                     continue;
@@ -699,17 +739,23 @@ private:
     {
         const qint64 sampleEnd = std::min<qint64>(m_n, 64 * 1024);
         qint64 lines = 0, xxd = 0, hexdump = 0, od = 0, letters = 0, decimalBig = 0, tokens = 0;
-        bool python = false;
-        std::map<qint64, qint64> prefixes; // leading non-byte tokens on full data lines
+        qint64 fullLines = 0, leadLines = 0;
+        // The bytes of Python literals against those of tokens: the layout is the one where the
+        // bulk of the data lies, not the one a stray line uses.
+        qint64 pythonBytes = 0, tokenBytes = 0;
+        std::map<qint64, qint64> prefixes, suffixes; // non-byte tokens before and after the bytes
         for (qint64 start = 0; start < sampleEnd;) {
             // A line longer than the sample (a dump on one line) is judged by its start.
             const qint64 end = lineEnd(start, sampleEnd);
             const qint64 next = nextLine(end);
             qint64 offset;
-            bool any = false;
-            for (qint64 i = start; i < end && !any; ++i)
-                any = !isSeparator(at(i));
-            if (!any) {
+            qint64 marks = 0, blanks = 0;
+            for (qint64 i = start; i < end; ++i) {
+                marks += at(i) == '*';
+                blanks += isSeparator(at(i));
+            }
+            // A blank line, or a column dump's '*', tells nothing of the layout.
+            if (blanks == end - start || (marks == 1 && blanks == end - start - 1)) {
                 start = next;
                 continue;
             }
@@ -717,7 +763,8 @@ private:
             xxd += offsetColumn(Layout::Xxd, start, end, offset) >= 0;
             od += odWords(start, end);
             hexdump += hexdumpPairs(start, end);
-            qint64 data = 0, prefix = 0;
+            qint64 data = 0, prefix = 0, after = 0, pairs = 0, firstLength = 0, escapes = 0;
+            bool python = false;
             for (qint64 i = start; i < end;) {
                 if (isSeparator(at(i))) {
                     ++i;
@@ -729,30 +776,55 @@ private:
                 for (qint64 k = i; k + 2 < j && !python; ++k)
                     python = (at(k) == 'b' || at(k) == 'B') &&
                              (at(k + 1) == '\'' || at(k + 1) == '"') && at(k + 2) == '\\';
+                for (qint64 k = i; k + 1 < j; ++k)
+                    escapes += at(k) == '\\' && (at(k + 1) == 'x' || at(k + 1) == 'X');
                 const unsigned form = token(i, j, false, false);
                 const unsigned asDecimal = token(i, j, true, false);
                 ++tokens;
                 if (form || asDecimal) {
+                    if (!data)
+                        firstLength = j - i;
                     ++data;
+                    after = 0;
+                    pairs += j - i == 2;
                     for (qint64 k = i; k < j; ++k)
                         letters += (classOf(at(k)) & (Hex | Digit)) == Hex &&
                                    (form & (Pair | Single | Run));
                     decimalBig += asDecimal && j - i == 3;
                 } else if (!data) {
                     ++prefix;
+                } else {
+                    ++after;
                 }
                 i = j;
             }
-            if (data >= 8)
-                ++prefixes[prefix];
+            if (python) {
+                pythonBytes += escapes;
+            } else {
+                tokenBytes += data;
+            }
+            if (data >= 8) {
+                ++fullLines;
+                // A first column of another width than the pairs that follow it.
+                const bool lead = firstLength != 2 && pairs >= data - 1;
+                leadLines += lead;
+                ++prefixes[prefix + lead];
+                ++suffixes[after];
+            }
             start = next;
         }
-        if (!prefixes.empty())
-            m_prefix = std::max_element(prefixes.begin(), prefixes.end(), [](auto &a, auto &b) {
-                           return a.second < b.second;
-                       })->first;
+        auto mostOften = [](const std::map<qint64, qint64> &counts) {
+            return counts.empty() ? 0
+                                  : std::max_element(counts.begin(), counts.end(),
+                                                     [](auto &a, auto &b) {
+                                                         return a.second < b.second;
+                                                     })->first;
+        };
+        m_leadColumn = fullLines > 0 && leadLines * 2 > fullLines;
+        m_prefix = mostOften(prefixes);
+        m_suffix = mostOften(suffixes);
         const qint64 most = std::max<qint64>(1, (lines + 1) / 2);
-        if (python)
+        if (pythonBytes > 0 && pythonBytes >= tokenBytes)
             return Layout::PythonBytes;
         if (xxd >= most)
             return Layout::Xxd;
@@ -853,7 +925,12 @@ private:
     ForgivingRead m_out;
     char *m_bytes = nullptr;
     qsizetype m_size = 0, m_capacity = 0;
+    const std::atomic<bool> *m_cancel;
+    quint32 m_ticks = 0;
+    qint64 m_filledBytes = 0;
     qint64 m_prefix = 0; // tokens before the bytes on a typical line
+    qint64 m_suffix = 0; // tokens after them (a checksum, say)
+    bool m_leadColumn = false; // each line starts with a count or a number unlike the bytes
     unsigned m_forms = 0;
     bool m_filled = false;
     bool m_prefixSeen = false;   // bytes came after a log prefix
@@ -866,15 +943,32 @@ private:
 
 } // namespace
 
-ForgivingRead readForgiving(QStringView text)
+namespace {
+
+// A reading whose bytes do not fit in memory says so instead of ending the program.
+template <typename Unit>
+ForgivingRead readSafely(const Unit *data, qint64 size, const std::atomic<bool> *cancel)
 {
-    return Reader<char16_t>(text.utf16(), text.size()).run();
+    try {
+        return Reader<Unit>(data, size, cancel).run();
+    } catch (const std::bad_alloc &) {
+        ForgivingRead read;
+        read.outOfMemory = true;
+        read.stopped = u"内存不足，无法读取这么长的文本"_s;
+        return read;
+    }
 }
 
-ForgivingRead readForgiving(QByteArrayView utf8)
+} // namespace
+
+ForgivingRead readForgiving(QStringView text, const std::atomic<bool> *cancel)
 {
-    return Reader<unsigned char>(reinterpret_cast<const unsigned char *>(utf8.data()), utf8.size())
-        .run();
+    return readSafely(text.utf16(), text.size(), cancel);
+}
+
+ForgivingRead readForgiving(QByteArrayView utf8, const std::atomic<bool> *cancel)
+{
+    return readSafely(reinterpret_cast<const unsigned char *>(utf8.data()), utf8.size(), cancel);
 }
 
 } // namespace hexjpg

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <atomic>
 #include <vector>
 
 namespace hexjpg {
@@ -33,12 +34,19 @@ struct ForgivingRead {
     qint64 skippedSpans = 0;          // all of them
     qint64 skippedCharacters = 0;
     qint64 wordLines = 0; // lines of words (status messages) left out whole
+    QString stopped;      // why the reading stopped before the end of the text, in words
+    bool interrupted = false;
+    bool outOfMemory = false; // nothing was read: the bytes did not fit in memory
 
     static constexpr std::size_t kMaxSpans = 1000;
+    // All the '*' lines of a text together stand for at most this many bytes: a hostile offset
+    // must not make bytes from nothing.
+    static constexpr qint64 kMaxFill = qint64(64) << 20;
 };
 
-ForgivingRead readForgiving(QStringView text);
+// Stops early when cancel becomes true, or when interruption is requested (hex_to_jpeg.h).
+ForgivingRead readForgiving(QStringView text, const std::atomic<bool> *cancel = nullptr);
 // Text as UTF-8 bytes; a character outside ASCII counts one column per byte.
-ForgivingRead readForgiving(QByteArrayView utf8);
+ForgivingRead readForgiving(QByteArrayView utf8, const std::atomic<bool> *cancel = nullptr);
 
 } // namespace hexjpg

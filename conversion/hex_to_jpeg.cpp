@@ -192,6 +192,14 @@ ConversionResult convert(Text text, const QString &folder, ProgressSink *progres
     if (!file.open())
         return finish(file, false, 0);
     const StreamResult decoded = decodeHex(text, file, progress, length);
+    if (decoded.complete && decoded.bytes == 0) {
+        file.cancel();
+        ConversionResult result;
+        result.path = file.path();
+        result.empty = true;
+        result.workingLength = decoded.workingLength;
+        return result;
+    }
     ConversionResult result = finish(file, decoded.complete, decoded.bytes);
     result.workingLength = decoded.workingLength;
     return result;

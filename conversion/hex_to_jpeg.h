@@ -68,12 +68,14 @@ struct ConversionResult {
     qint64 bytesWritten = 0;            // the file's length after a successful write
     QString error;                      // the system's reason when the file could not be written
     std::shared_ptr<QIODevice> written; // the bytes written, to be checked (see OutputFile)
+    bool empty = false; // no byte was decoded: nothing was written, and an earlier 1.jpg stays
 
-    bool ok() const { return error.isEmpty(); }
+    bool ok() const { return error.isEmpty() && !empty; }
 };
 
 // Decodes text and replaces folder/1.jpg with exactly the decoded bytes, whole or not at all:
-// when anything fails, an earlier 1.jpg stays as it was and the result carries the reason.
+// when anything fails, an earlier 1.jpg stays as it was and the result carries the reason. A text
+// without a single byte (blanks only) writes nothing.
 // progress, when given, is told the working length and then follows the pairs.
 ConversionResult convertHexDump(QStringView text, const QString &folder,
                                 ProgressSink *progress = nullptr);

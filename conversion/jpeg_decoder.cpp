@@ -1,5 +1,6 @@
 #include "jpeg_decoder.h"
 
+#include "hex_to_jpeg.h"
 #include "jpeg_markers.h"
 
 #include <QElapsedTimer>
@@ -101,7 +102,10 @@ void emitMessage(j_common_ptr cinfo, int level)
         return; // trace messages
     auto *errors = reinterpret_cast<Work::Errors *>(cinfo->err);
     Work *work = errors->work;
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF && errors->eofRow < 0)
+    // The data ran out, or a scan's data stopped short at a marker (bytes lost on the way, with
+    // FF D9 kept): the rows from here on are made up.
+    const int code = cinfo->err->msg_code;
+    if ((code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) && errors->eofRow < 0)
         errors->eofRow = int(work->cinfo.output_scanline);
     if (work->out->warnings.size() < kMaxWarnings) {
         char text[JMSG_LENGTH_MAX];
@@ -111,11 +115,25 @@ void emitMessage(j_common_ptr cinfo, int level)
     ++cinfo->err->num_warnings;
 }
 
-// Called as the decoding goes on: too many scans, or too long, ends it.
+bool stopRequested(const DecodeLimits &limits)
+{
+    return interruptionRequested() ||
+           (limits.cancel && limits.cancel->load(std::memory_order_relaxed));
+}
+
+// Called as the decoding goes on, once a row: too many scans, too long, or a stop ends it.
 void onProgress(j_common_ptr cinfo)
 {
     Work *work = reinterpret_cast<Work::Progress *>(cinfo->progress)->work;
     auto *errors = &work->errors;
+    if (stopRequested(work->limits)) {
+        std::snprintf(errors->reason, sizeof errors->reason, "已中断");
+        failWith(cinfo);
+    }
+    if (work->limits.deadline.hasExpired()) {
+        std::snprintf(errors->reason, sizeof errors->reason, "解码的时间已用完");
+        failWith(cinfo);
+    }
     if (work->cinfo.input_scan_number > work->limits.scans) {
         std::snprintf(errors->reason, sizeof errors->reason, "扫描太多：超过 %d 次",
                       work->limits.scans);
@@ -198,6 +216,12 @@ bool run(Work &w)
 JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits &limits)
 {
     JpegDecoded result;
+    if (stopRequested(limits) || limits.deadline.hasExpired()) {
+        result.notStarted = true;
+        result.error = stopRequested(limits) ? QStringLiteral("已中断")
+                                             : QStringLiteral("没有检查：解码的时间已用完");
+        return result;
+    }
     auto work = std::make_unique<Work>();
     work->timer.start();
 

@@ -6,10 +6,13 @@
 
 #include "jpeg_markers.h"
 
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+
+#include <atomic>
 
 class QIODevice;
 
@@ -19,6 +22,12 @@ struct DecodeLimits {
     qint64 memoryBytes = qint64(256) << 20; // the decoder's buffers and the picture together
     int scans = 300;                        // real progressive pictures have about ten
     int milliseconds = 5000;
+    // One budget for a whole run of many pictures: past it, decoding stops, and a picture not
+    // started is not decoded at all.
+    QDeadlineTimer deadline = QDeadlineTimer::Forever;
+    // Decoding stops at once when this becomes true, or when interruption is requested
+    // (hex_to_jpeg.h).
+    const std::atomic<bool> *cancel = nullptr;
     // Walk the marker structure before decoding: refuses hostile headers before the decoder
     // allocates, and tells where the picture ends. Without it libjpeg's own limits still hold.
     bool walkFirst = true;
@@ -27,10 +36,12 @@ struct DecodeLimits {
 struct JpegDecoded {
     QImage image;            // null when the picture could not be decoded
     QString error;           // why not: a limit, or libjpeg's own words
+    bool notStarted = false; // the run's time was used up, or it was stopped, before it began
     QStringList warnings;    // libjpeg's warnings, in its own words
     QSize size;              // the picture's own size, from its header
     JpegLayout layout;       // its marker structure (walked where the device can seek back)
-    bool dataRanOut = false; // the data ended before the picture did
+    bool dataRanOut = false; // the data, or a scan's data before a marker, ended before the
+                             // picture did
     int rows = 0;            // rows of the picture
     int rowsWithData = 0;    // of those, the rows decoded before the data ran out; -1 where that
                              // cannot be told (a progressive picture holds all its rows at once)

@@ -10,39 +10,57 @@ using namespace Qt::StringLiterals;
 
 namespace hexjpg {
 
+qint64 &bytesExamined()
+{
+    thread_local qint64 count = 0;
+    return count;
+}
+
+namespace jpeg {
+
+MemoryReader::MemoryReader(QByteArrayView bytes)
+    : m_data(reinterpret_cast<const unsigned char *>(bytes.data()))
+    , m_size(bytes.size())
+{
+}
+
+void MemoryReader::toNextFF()
+{
+    if (m_at >= m_clearFrom && m_at <= m_clearTo) {
+        m_at = m_clearTo;
+        return;
+    }
+    const qint64 from = m_at;
+    const void *ff = std::memchr(m_data + m_at, 0xff, std::size_t(m_size - m_at));
+    m_at = ff ? static_cast<const unsigned char *>(ff) - m_data : m_size;
+    bytesExamined() += m_at - from;
+    m_clearFrom = from;
+    m_clearTo = m_at;
+}
+
+QString problemText(Problem problem, qint64 at)
+{
+    switch (problem) {
+    case Problem::None:
+        break;
+    case Problem::ExtraBytes:
+        return u"在第 %1 字节处，标记前有多余的数据"_s.arg(at);
+    case Problem::BadLength:
+        return u"在第 %1 字节处，段的长度不对"_s.arg(at);
+    case Problem::NewStart:
+        return u"在第 %1 字节处又出现了开始标记 FF D8"_s.arg(at);
+    case Problem::NotAMarker:
+        return u"在第 %1 字节处，FF 后面不是 JPEG 的标记"_s.arg(at);
+    }
+    return {};
+}
+
+} // namespace jpeg
+
 namespace {
 
-// Bytes in memory.
-class MemoryReader {
-public:
-    explicit MemoryReader(QByteArrayView bytes)
-        : m_data(reinterpret_cast<const unsigned char *>(bytes.data()))
-        , m_size(bytes.size())
-    {
-    }
-    int get() { return m_at < m_size ? m_data[m_at++] : -1; }
-    bool skip(qint64 n)
-    {
-        if (n > m_size - m_at) {
-            m_at = m_size;
-            return false;
-        }
-        m_at += n;
-        return true;
-    }
-    // Moves to the next FF byte, or to the end.
-    void toNextFF()
-    {
-        const void *ff = std::memchr(m_data + m_at, 0xff, std::size_t(m_size - m_at));
-        m_at = ff ? static_cast<const unsigned char *>(ff) - m_data : m_size;
-    }
-    qint64 position() const { return m_at; }
-
-private:
-    const unsigned char *m_data;
-    qint64 m_size;
-    qint64 m_at = 0;
-};
+using jpeg::End;
+using jpeg::Problem;
 
 // A device, read a block at a time.
 class DeviceReader {
@@ -110,6 +128,12 @@ bool standsAlone(int marker)
     return (marker >= 0xd0 && marker <= 0xd7) || marker == 0x01; // RSTn, TEM: no segment
 }
 
+// Codes 02 to BF are reserved, and 00 is a stuffed FF: no JPEG has such a marker.
+bool isMarker(int code)
+{
+    return code == 0x01 || code >= 0xc0;
+}
+
 // The code of the marker that ends a scan's entropy-coded data (its FF and code read), or -1 at
 // the end of the data. FF 00 is a stuffed FF, FF D0 to FF D7 restart markers: both are data.
 template <typename Reader> int afterEntropyData(Reader &in)
@@ -128,11 +152,10 @@ template <typename Reader> int afterEntropyData(Reader &in)
 
 // The code of the next marker between segments, or -1 at the end of the data. Bytes before it
 // that are not a marker are noted and skipped, as decoders skip them.
-template <typename Reader> int nextMarker(Reader &in, JpegLayout &layout)
+template <typename Reader> int nextMarker(Reader &in, jpeg::Listener &listener)
 {
     if (in.get() != 0xff) {
-        if (layout.problem.isEmpty())
-            layout.problem = u"在第 %1 字节处，标记前有多余的数据"_s.arg(in.position() - 1);
+        listener.problem(Problem::ExtraBytes, in.position() - 1);
         in.toNextFF();
         if (in.get() != 0xff)
             return -1;
@@ -143,71 +166,137 @@ template <typename Reader> int nextMarker(Reader &in, JpegLayout &layout)
     return code;
 }
 
-template <typename Reader> JpegLayout walk(Reader &in)
+// Past the start marker, which the caller has seen, to the first marker's code.
+template <typename Reader> int readStart(Reader &in, jpeg::Listener &listener)
 {
-    JpegLayout layout;
+    in.get();
+    in.get();
+    return nextMarker(in, listener);
+}
+
+template <typename Reader>
+int walkStep(Reader &in, int marker, jpeg::Listener &listener, End &end, qint64 &endAt)
+{
     auto two = [&] {
         const int hi = in.get(), lo = in.get();
         return hi < 0 || lo < 0 ? -1 : hi << 8 | lo;
     };
+    auto finish = [&](End how, qint64 at) {
+        end = how;
+        endAt = at;
+        return -1;
+    };
+    if (marker < 0)
+        return finish(End::DataEnd, in.position());
+    if (marker == 0xd9)
+        return finish(End::EndMarker, in.position());
+    if (marker == 0xd8) {
+        // Another picture starts: this one ends before it.
+        listener.problem(Problem::NewStart, in.position() - 2);
+        return finish(End::NewStart, in.position() - 2);
+    }
+    if (!isMarker(marker)) {
+        listener.problem(Problem::NotAMarker, in.position() - 2);
+        return finish(End::Broken, in.position() - 2);
+    }
+    if (standsAlone(marker))
+        return nextMarker(in, listener);
+    const int length = two();
+    if (length < 2) {
+        if (length >= 0)
+            listener.problem(Problem::BadLength, in.position());
+        return finish(length < 0 ? End::DataEnd : End::Broken, in.position());
+    }
+    qint64 rest = length - 2;
+    if (isFrameHeader(marker) && rest >= 6) {
+        in.get(); // sample precision
+        jpeg::Frame frame;
+        frame.height = two();
+        frame.width = two();
+        const int count = in.get();
+        rest -= 6;
+        frame.progressive = (marker & 3) == 2;
+        std::vector<JpegLayout::Component> components;
+        // libjpeg takes at most 10 components; a header that claims more is not read further.
+        for (int i = 0; i < std::min(count, 10) && rest >= 3; ++i, rest -= 3) {
+            in.get();
+            const int sampling = in.get();
+            in.get();
+            components.push_back({std::max(1, sampling >> 4), std::max(1, sampling & 15)});
+        }
+        if (frame.height > 0 && frame.width > 0 && count > 0)
+            listener.frame(frame, components);
+    }
+    if (!in.skip(rest))
+        return finish(End::DataEnd, in.position());
+    if (marker != 0xda)
+        return nextMarker(in, listener);
+    listener.scan();
+    return afterEntropyData(in);
+}
+
+// Fills a layout with what a walk meets.
+class LayoutListener : public jpeg::Listener {
+public:
+    explicit LayoutListener(JpegLayout &layout)
+        : m_layout(layout)
+    {
+    }
+    void frame(const jpeg::Frame &frame,
+               const std::vector<JpegLayout::Component> &components) override
+    {
+        m_layout.frame = true;
+        m_layout.width = frame.width;
+        m_layout.height = frame.height;
+        m_layout.progressive = frame.progressive;
+        m_layout.components = components;
+    }
+    void scan() override { ++m_layout.scans; }
+    void problem(Problem problem, qint64 at) override
+    {
+        if (m_layout.problem.isEmpty())
+            m_layout.problem = jpeg::problemText(problem, at);
+    }
+
+private:
+    JpegLayout &m_layout;
+};
+
+template <typename Reader> JpegLayout walk(Reader &in)
+{
+    JpegLayout layout;
+    LayoutListener listener(layout);
     if (in.get() != 0xff || in.get() != 0xd8) {
         layout.problem = u"不是以 FF D8 开始"_s;
         layout.end = in.position();
         return layout;
     }
     layout.startMarker = true;
-    for (int marker = nextMarker(in, layout); marker >= 0;) {
-        if (marker == 0xd9) {
-            layout.endMarker = true;
-            break;
-        }
-        if (marker == 0xd8) {
-            // Another picture starts: this one ends before it.
-            layout.problem = u"在第 %1 字节处又出现了开始标记 FF D8"_s.arg(in.position() - 2);
-            layout.end = in.position() - 2;
-            return layout;
-        }
-        if (standsAlone(marker)) {
-            marker = nextMarker(in, layout);
-            continue;
-        }
-        const int length = two();
-        if (length < 2) {
-            layout.problem = u"在第 %1 字节处，段的长度不对"_s.arg(in.position());
-            break;
-        }
-        qint64 rest = length - 2;
-        if (isFrameHeader(marker) && rest >= 6) {
-            in.get(); // sample precision
-            layout.height = two();
-            layout.width = two();
-            const int count = in.get();
-            rest -= 6;
-            layout.frame = layout.height > 0 && layout.width > 0 && count > 0;
-            layout.progressive = (marker & 3) == 2;
-            layout.components.clear();
-            for (int i = 0; i < count && rest >= 3; ++i, rest -= 3) {
-                in.get();
-                const int sampling = in.get();
-                in.get();
-                layout.components.push_back(
-                    {std::max(1, sampling >> 4), std::max(1, sampling & 15)});
-            }
-        }
-        if (!in.skip(rest))
-            break;
-        if (marker == 0xda) {
-            ++layout.scans;
-            marker = afterEntropyData(in);
-        } else {
-            marker = nextMarker(in, layout);
-        }
-    }
-    layout.end = in.position();
+    int marker = nextMarker(in, listener);
+    End end = End::Going;
+    qint64 endAt = 0;
+    while (end == End::Going)
+        marker = walkStep(in, marker, listener, end, endAt);
+    layout.endMarker = end == End::EndMarker;
+    layout.end = endAt;
     return layout;
 }
 
 } // namespace
+
+namespace jpeg {
+
+int start(MemoryReader &in, Listener &listener)
+{
+    return readStart(in, listener);
+}
+
+int step(MemoryReader &in, int marker, Listener &listener, End &end, qint64 &endAt)
+{
+    return walkStep(in, marker, listener, end, endAt);
+}
+
+} // namespace jpeg
 
 qint64 JpegLayout::coefficientBytes() const
 {
@@ -236,7 +325,7 @@ JpegLayout walkJpeg(QIODevice &device)
 
 JpegLayout walkJpeg(QByteArrayView bytes)
 {
-    MemoryReader reader(bytes);
+    jpeg::MemoryReader reader(bytes);
     return walk(reader);
 }
 

@@ -35,8 +35,82 @@ struct JpegLayout {
 };
 
 // Walks from the device's current position, or over bytes in memory, to the end marker or the end
-// of the data; stops at a start marker that is not one.
+// of the data; stops at a start marker that is not one, and at a marker code that no JPEG uses.
 JpegLayout walkJpeg(QIODevice &device);
 JpegLayout walkJpeg(QByteArrayView bytes);
+
+// The bytes that the walks, the picture finder and the forgiving reader of this thread have looked
+// at, one by one: their work, as a count that tests can hold against the length of the input.
+qint64 &bytesExamined();
+
+namespace jpeg {
+
+// What a walk meets, told to whoever walks: see walk() in jpeg_markers.cpp.
+enum class Problem { None, ExtraBytes, BadLength, NewStart, NotAMarker };
+enum class End { Going, EndMarker, NewStart, DataEnd, Broken };
+
+// The words for a problem at a position counted from the picture's first byte.
+QString problemText(Problem problem, qint64 at);
+
+// Bytes in memory, read from a position that a walk may leave and come back to. Finding the next
+// FF remembers the stretch it last crossed, so that walks that land in the same stretch of data
+// one after another look at its bytes once.
+class MemoryReader {
+public:
+    explicit MemoryReader(QByteArrayView bytes);
+    int get()
+    {
+        if (m_at >= m_size)
+            return -1;
+        ++bytesExamined();
+        return m_data[m_at++];
+    }
+    bool skip(qint64 n)
+    {
+        if (n > m_size - m_at) {
+            m_at = m_size;
+            return false;
+        }
+        m_at += n;
+        return true;
+    }
+    void toNextFF();
+    qint64 position() const { return m_at; }
+    void seek(qint64 at) { m_at = at; }
+    qint64 size() const { return m_size; }
+    int byteAt(qint64 i) const { return m_data[i]; }
+
+private:
+    const unsigned char *m_data;
+    qint64 m_size;
+    qint64 m_at = 0;
+    qint64 m_clearFrom = 0, m_clearTo = -1; // no FF in [from, to), and an FF (or the end) at to
+};
+
+struct Frame {
+    int width = 0, height = 0;
+    bool progressive = false;
+};
+
+// Receives what one step of a walk meets.
+class Listener {
+public:
+    virtual void frame(const Frame &frame, const std::vector<JpegLayout::Component> &components) = 0;
+    virtual void scan() = 0;
+    virtual void problem(Problem problem, qint64 at) = 0;
+
+protected:
+    ~Listener() = default;
+};
+
+// Reads the first marker after the start marker at the reader's position; its code, or -1.
+int start(MemoryReader &in, Listener &listener);
+// One step of a walk: the segment of the marker whose code was just read, up to and including the
+// code of the next marker. Returns that code, or -1 with end set to how and where the walk ended.
+// Where the reader is after a code is all a walk's future depends on: two walks that reach the
+// same position go on alike.
+int step(MemoryReader &in, int marker, Listener &listener, End &end, qint64 &endAt);
+
+} // namespace jpeg
 
 } // namespace hexjpg

@@ -1,12 +1,18 @@
 #include "picture_finder.h"
 
+#include "hex_to_jpeg.h"
 #include "jpeg_markers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <iterator>
+#include <queue>
+#include <unordered_map>
 
 using namespace Qt::StringLiterals;
 
@@ -52,20 +58,6 @@ void cut(FoundPicture &p, const Bytes &b, qint64 start, qint64 end, bool whole,
     p.problem = problem;
 }
 
-bool jpegAt(const Bytes &b, QByteArrayView bytes, qint64 at, FoundPicture &p)
-{
-    if (!b.startsWith(at, "\xff\xd8\xff", 3))
-        return false;
-    const JpegLayout layout = walkJpeg(bytes.sliced(at));
-    if (!layout.frame)
-        return false;
-    p.format = u"JPEG"_s;
-    p.size = QSize(layout.width, layout.height);
-    p.progressive = layout.progressive;
-    cut(p, b, at, at + layout.end, layout.endMarker, layout.endMarker ? QString() : layout.problem);
-    return true;
-}
-
 bool pngAt(const Bytes &b, qint64 at, FoundPicture &p)
 {
     if (!b.startsWith(at, "\x89PNG\r\n\x1a\n", 8) || !b.has(at + 8, 8 + 13) ||
@@ -75,7 +67,13 @@ bool pngAt(const Bytes &b, qint64 at, FoundPicture &p)
     p.size = QSize(int(b.be32(at + 16)), int(b.be32(at + 20)));
     qint64 pos = at + 8;
     while (b.has(pos, 8)) {
+        bytesExamined() += 8;
         const qint64 length = b.be32(pos);
+        for (qint64 i = pos + 4; i < pos + 8; ++i)
+            if (!std::isalpha(b.at(i))) {
+                cut(p, b, at, pos, false, u"PNG 的数据块在第 %1 字节处不对"_s.arg(pos - at));
+                return true;
+            }
         const bool end = b.startsWith(pos + 4, "IEND", 4);
         pos += 12 + length;
         if (end) {
@@ -91,6 +89,7 @@ bool pngAt(const Bytes &b, qint64 at, FoundPicture &p)
 qint64 skipSubBlocks(const Bytes &b, qint64 pos)
 {
     while (b.has(pos, 1)) {
+        ++bytesExamined();
         const int size = b.at(pos);
         pos += 1 + size;
         if (size == 0)
@@ -108,6 +107,7 @@ bool gifAt(const Bytes &b, qint64 at, FoundPicture &p)
     const int flags = b.at(at + 10);
     qint64 pos = at + 13 + ((flags & 0x80) ? 3 << ((flags & 7) + 1) : 0);
     while (b.has(pos, 1)) {
+        ++bytesExamined();
         const int block = b.at(pos);
         if (block == 0x3b) {
             cut(p, b, at, pos + 1, true);
@@ -157,9 +157,232 @@ bool bmpAt(const Bytes &b, qint64 at, FoundPicture &p)
     return true;
 }
 
+// The pictures as they are found, in order: those inside a whole one are left out, the first and
+// the last are kept, and all are counted.
+class Collector {
+public:
+    void add(FoundPicture &&p)
+    {
+        if (p.format.isEmpty() || p.offset < m_wholeEnd)
+            return;
+        if (p.whole)
+            m_wholeEnd = p.offset + p.length;
+        p.number = ++m_found.total;
+        if (m_found.size() < FoundPictures::kKeptFirst) {
+            m_found.push_back(std::move(p));
+            return;
+        }
+        m_last.push_back(std::move(p));
+        if (m_last.size() > FoundPictures::kKeptLast)
+            m_last.pop_front();
+    }
+    FoundPictures take()
+    {
+        for (FoundPicture &p : m_last)
+            m_found.push_back(std::move(p));
+        return std::move(m_found);
+    }
+    FoundPictures &found() { return m_found; }
+
+private:
+    FoundPictures m_found;
+    std::deque<FoundPicture> m_last;
+    qint64 m_wholeEnd = 0;
+};
+
+// The search: a picture in the making at each signature, in the order of their positions, and
+// the JPEG walks of every start marker run side by side in the order of the positions they have
+// reached. A walk is a member of a group, the walks at one position, which go on alike from
+// there; what a group meets is told to its members lazily (a frame by a count, a problem to those
+// without one yet), so that each position is stepped once however many walks reach it.
+class Search {
+public:
+    explicit Search(QByteArrayView bytes)
+        : m_in(bytes)
+        , m_bytes(bytes)
+    {
+    }
+
+    // A picture that its header alone has cut (PNG, GIF, BMP).
+    void add(FoundPicture &&picture)
+    {
+        m_slots.emplace_back().picture = std::move(picture);
+        handOn();
+    }
+
+    // A JPEG walk from the start marker at, which FF follows. Walks whose structures nest into one
+    // another past kMaxGoing are not started: memory stays bounded however many the bytes hold.
+    static constexpr std::size_t kMaxGoing = std::size_t(1) << 20;
+    void startJpeg(qint64 at)
+    {
+        if (m_slots.size() >= kMaxGoing) {
+            m_collector.found().skippedStarts++;
+            return;
+        }
+        const qint64 id = m_first + qint64(m_slots.size());
+        Slot &slot = m_slots.emplace_back();
+        slot.picture.offset = at;
+        slot.going = true;
+        m_in.seek(at);
+        Group single;
+        single.members = {id};
+        single.clean = {id};
+        GroupListener listener(*this, single);
+        if (jpeg::start(m_in, listener) < 0)
+            return finish(single, jpeg::End::DataEnd, m_in.position());
+        arrive(std::move(single), m_in.position());
+    }
+
+    // The position of the next step of a walk, past the end of the bytes when none is going.
+    qint64 next() const { return m_queue.empty() ? m_bytes.size() + 1 : m_queue.top(); }
+
+    void step()
+    {
+        const qint64 at = m_queue.top();
+        m_queue.pop();
+        Group group = std::move(m_waiting.extract(at).mapped());
+        m_in.seek(at);
+        GroupListener listener(*this, group);
+        jpeg::End end = jpeg::End::Going;
+        qint64 endAt = 0;
+        if (jpeg::step(m_in, m_in.byteAt(at - 1), listener, end, endAt) >= 0)
+            return arrive(std::move(group), m_in.position());
+        if (end == jpeg::End::Going)
+            end = jpeg::End::DataEnd, endAt = m_in.position();
+        finish(group, end, endAt);
+    }
+
+    FoundPictures take(bool interrupted)
+    {
+        Collector &c = m_collector;
+        for (Slot &slot : m_slots)
+            if (!slot.going)
+                c.add(std::move(slot.picture));
+        c.found().interrupted = interrupted;
+        return c.take();
+    }
+
+private:
+    struct Slot {
+        FoundPicture picture;
+        bool going = false; // its JPEG walk has not ended
+        bool frame = false;
+        jpeg::Frame last;      // the walk's own last frame, from before it joined its group
+        qint64 framesSeen = 0; // the group's count of frames when the walk joined it
+        jpeg::Problem problem = jpeg::Problem::None;
+        qint64 problemAt = 0;
+    };
+    struct Group {
+        std::vector<qint64> members;
+        std::vector<qint64> clean; // members that have met no problem yet
+        qint64 frames = 0;
+        jpeg::Frame last;
+    };
+
+    class GroupListener : public jpeg::Listener {
+    public:
+        GroupListener(Search &search, Group &group)
+            : m_search(search)
+            , m_group(group)
+        {
+        }
+        void frame(const jpeg::Frame &frame, const std::vector<JpegLayout::Component> &) override
+        {
+            ++m_group.frames;
+            m_group.last = frame;
+        }
+        void scan() override {}
+        void problem(jpeg::Problem problem, qint64 at) override
+        {
+            for (const qint64 id : m_group.clean) {
+                Slot &s = m_search.slot(id);
+                s.problem = problem;
+                s.problemAt = at;
+            }
+            m_group.clean.clear();
+        }
+
+    private:
+        Search &m_search;
+        Group &m_group;
+    };
+
+    Slot &slot(qint64 id) { return m_slots[std::size_t(id - m_first)]; }
+
+    // What the group met since the walk joined it becomes the walk's own.
+    static void settle(Slot &s, const Group &group)
+    {
+        if (group.frames > s.framesSeen) {
+            s.frame = true;
+            s.last = group.last;
+        }
+    }
+
+    void arrive(Group &&group, qint64 at)
+    {
+        const auto found = m_waiting.find(at);
+        if (found == m_waiting.end()) {
+            m_waiting.emplace(at, std::move(group));
+            m_queue.push(at);
+            return;
+        }
+        // Two groups at one position go on as one: the smaller joins the larger.
+        Group &there = found->second;
+        if (there.members.size() < group.members.size())
+            std::swap(there, group);
+        for (const qint64 id : group.members) {
+            Slot &s = slot(id);
+            settle(s, group);
+            s.framesSeen = there.frames;
+        }
+        there.members.insert(there.members.end(), group.members.begin(), group.members.end());
+        there.clean.insert(there.clean.end(), group.clean.begin(), group.clean.end());
+    }
+
+    void finish(const Group &group, jpeg::End end, qint64 endAt)
+    {
+        for (const qint64 id : group.members) {
+            Slot &s = slot(id);
+            settle(s, group);
+            s.going = false;
+            FoundPicture &p = s.picture;
+            if (!s.frame)
+                continue; // no frame header: no picture
+            p.format = u"JPEG"_s;
+            p.size = QSize(s.last.width, s.last.height);
+            p.progressive = s.last.progressive;
+            p.length = endAt - p.offset;
+            p.whole = end == jpeg::End::EndMarker && s.problem == jpeg::Problem::None;
+            if (s.problem != jpeg::Problem::None)
+                p.problem = jpeg::problemText(s.problem, s.problemAt - p.offset);
+            else if (!p.whole)
+                p.problem = u"数据在图片的结构完整之前就结束了"_s;
+        }
+        handOn();
+    }
+
+    // The pictures whose walks, and all walks before them, have ended go to the collector.
+    void handOn()
+    {
+        while (!m_slots.empty() && !m_slots.front().going) {
+            m_collector.add(std::move(m_slots.front().picture));
+            m_slots.pop_front();
+            ++m_first;
+        }
+    }
+
+    jpeg::MemoryReader m_in;
+    QByteArrayView m_bytes;
+    std::deque<Slot> m_slots;
+    qint64 m_first = 0; // the number of the first slot
+    std::unordered_map<qint64, Group> m_waiting;
+    std::priority_queue<qint64, std::vector<qint64>, std::greater<>> m_queue;
+    Collector m_collector;
+};
+
 } // namespace
 
-std::vector<FoundPicture> findPictures(QByteArrayView bytes)
+FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel)
 {
     const Bytes b(bytes);
     const auto *data = reinterpret_cast<const uchar *>(bytes.data());
@@ -170,33 +393,47 @@ std::vector<FoundPicture> findPictures(QByteArrayView bytes)
         const void *at = from < b.size()
                              ? std::memchr(data + from, kFirst[k], std::size_t(b.size() - from))
                              : nullptr;
-        return at ? static_cast<const uchar *>(at) - data : b.size();
+        const qint64 i = at ? static_cast<const uchar *>(at) - data : b.size();
+        bytesExamined() += i - from;
+        return i;
     };
     for (std::size_t k = 0; k < std::size(kFirst); ++k)
         next[k] = find(k, 0);
 
-    std::vector<FoundPicture> found;
-    for (;;) {
+    Search search(bytes);
+    // A PNG, GIF or BMP is cut by a walk of its own: together they may look at this many bytes,
+    // so that headers crafted to chain into one another cannot make the search quadratic.
+    qint64 otherBudget = 4 * b.size() + 65536;
+    for (std::uint32_t round = 1;; ++round) {
+        if ((round & 0xfff) == 0 &&
+            (interruptionRequested() || (cancel && cancel->load(std::memory_order_relaxed))))
+            return search.take(true);
         const std::size_t k =
             std::size_t(std::min_element(std::begin(next), std::end(next)) - next);
         const qint64 i = next[k];
-        if (i + 1 >= b.size())
-            break;
-        FoundPicture p;
-        const bool here = (k == 0 && jpegAt(b, bytes, i, p)) || (k == 1 && pngAt(b, i, p)) ||
-                          (k == 2 && gifAt(b, i, p)) || (k == 3 && bmpAt(b, i, p));
-        if (!here) {
-            next[k] = find(k, i + 1);
+        if (search.next() <= i || (i + 1 >= b.size() && search.next() <= b.size())) {
+            search.step();
             continue;
         }
+        if (i + 1 >= b.size())
+            break;
+        next[k] = find(k, i + 1);
+        if (k == 0) {
+            if (b.startsWith(i, "\xff\xd8\xff", 3))
+                search.startJpeg(i);
+            continue;
+        }
+        FoundPicture p;
         p.offset = i;
-        found.push_back(p);
-        const qint64 after = i + std::max<qint64>(1, p.length);
-        for (std::size_t j = 0; j < std::size(kFirst); ++j)
-            if (next[j] < after)
-                next[j] = find(j, after);
+        const qint64 before = bytesExamined();
+        const bool here = otherBudget > 0 && ((k == 1 && pngAt(b, i, p)) ||
+                                              (k == 2 && gifAt(b, i, p)) ||
+                                              (k == 3 && bmpAt(b, i, p)));
+        otherBudget -= bytesExamined() - before;
+        if (here)
+            search.add(std::move(p));
     }
-    return found;
+    return search.take(false);
 }
 
 } // namespace hexjpg

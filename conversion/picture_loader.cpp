@@ -1,10 +1,19 @@
 #include "picture_loader.h"
 
+#include "hex_to_jpeg.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
 namespace hexjpg {
+
+namespace {
+
+// The most of a picture in another format than JPEG that is read again to check its structure.
+constexpr qint64 kStructureChecked = qint64(64) << 20;
+
+} // namespace
 
 PictureLoader::PictureLoader(QSize displaySize, const DecodeLimits &limits)
     : m_displaySize(displaySize)
@@ -43,6 +52,8 @@ const FoundPicture *PictureLoader::loadNewest(QByteArrayView bytes,
             picture = load(bytes.sliced(it->offset, it->length));
             if (picture.error == 0)
                 return &*it;
+            if (picture.error == kNotChecked)
+                return nullptr;
         }
     return nullptr;
 }
@@ -55,7 +66,7 @@ LoadedPicture PictureLoader::load(QIODevice &device) const
         JpegDecoded decoded = decodeJpeg(device, m_displaySize, m_limits);
         result.warnings = decoded.warnings;
         if (decoded.image.isNull()) {
-            result.error = kInvalidPicture;
+            result.error = decoded.notStarted ? kNotChecked : kInvalidPicture;
             result.errorString = decoded.error;
             return result;
         }
@@ -71,14 +82,27 @@ LoadedPicture PictureLoader::load(QIODevice &device) const
         return result;
     }
 
+    if (m_limits.deadline.hasExpired() || interruptionRequested() ||
+        (m_limits.cancel && m_limits.cancel->load()))
+        return failedLoad(kNotChecked, QStringLiteral("没有检查：解码的时间已用完，或已中断"));
+    const qint64 start = device.pos();
     QImageReader reader(&device);
     reader.setAllocationLimit(int(m_limits.memoryBytes >> 20));
     if (!m_displaySize.isEmpty())
         reader.setScaledSize(m_displaySize);
     result.format = QString::fromLatin1(reader.format()).toUpper();
     result.size = reader.size();
-    if (reader.read(&result.image))
+    if (reader.read(&result.image)) {
+        // Qt's readers show what they have of a picture cut short; its structure tells whether
+        // the data holds all of it (a BMP whose header claims more bytes than follow, say).
+        if (device.seek(start)) {
+            const QByteArray head = device.read(kStructureChecked);
+            const FoundPictures found = findPictures(head);
+            result.complete = !found.empty() && found.front().offset == 0 &&
+                              (found.front().whole || head.size() == kStructureChecked);
+        }
         return result;
+    }
     result.errorString = reader.errorString();
     result.error = reader.error() == QImageReader::DeviceError ? kFileAccessError : kInvalidPicture;
     return result;

@@ -22,6 +22,7 @@ namespace hexjpg {
 inline constexpr int kInvalidPicture = 481; // the file is not a picture
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kFileAccessError = 75; // the file exists but cannot be read
+inline constexpr int kNotChecked = -1; // the run's time for decoding was used up, or it was stopped
 
 // The picture area of the window, in pixels: every loaded picture is stretched over it.
 inline constexpr QSize kPictureAreaSize{425, 345};
@@ -64,10 +65,13 @@ public:
 
     // Of the pictures found in bytes, the newest that decodes, whole ones before those cut short:
     // in a camera's log, the last capture. picture receives it. At most kPicturesTried are
-    // decoded; null when none of those decodes.
+    // decoded, and none once the limits' time is used up; null when none of those decodes.
     static constexpr int kPicturesTried = 8;
     const FoundPicture *loadNewest(QByteArrayView bytes, const std::vector<FoundPicture> &found,
                                    LoadedPicture &picture) const;
+
+    QSize displaySize() const { return m_displaySize; }
+    const DecodeLimits &limits() const { return m_limits; }
 
 private:
     QSize m_displaySize;
