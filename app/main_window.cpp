@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -255,7 +256,8 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
     QProgressDialog dialog(u"正在检查图片……"_s, u"取消"_s, 0, 0, this);
     dialog.setWindowTitle(windowTitle());
     dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(500);
+    // A busy box has no value for its own delay to go by: it comes up after half a second.
+    QTimer::singleShot(500, &dialog, &QProgressDialog::show);
     connect(&dialog, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
     QFutureWatcher<Checked> watcher;
     watcher.setFuture(QtConcurrent::run(work));

@@ -5,7 +5,9 @@
 
 #include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
+#include "jpeg_markers.h"
 #include "main_window.h"
+#include "picture_finder.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -320,6 +322,61 @@ void measurePanel(const QString &dump, int rounds)
 
 } // namespace
 
+// Hostile texts, each at N and at 4N bytes, through the forgiving reading and the finder: the
+// times grow with the text, no faster (time(4N)/time(N) near 4), and the finder looks at each
+// byte a few times. The worst family's ratio is the figure.
+void measureHostileGrowth(int rounds)
+{
+    struct Family {
+        const char *name;
+        QByteArray unit;
+    };
+    const Family families[] = {
+        {"chained-app0", QByteArray::fromHex("ffd8ffe000060000")},
+        {"frame-headers", QByteArray::fromHex("ffd8ffc0000b080001000101011100")},
+        {"tiny-pictures", QByteArray::fromHex("ffd8ffc0000b080001000101011100ffd9")},
+        {"starts-in-segments", QByteArray::fromHex("ffd8ffe0000affd8ffe00004ffd8")},
+        {"stuffed-scans", QByteArray::fromHex("ffd8ffda0002ff00")},
+        {"dense-frames", QByteArray::fromHex("d8ffc0d8ff0689004750d850c0d9d8ff00ff0600ff")},
+        {"png-chunks", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\1\0\0\0\1\x08\x02\0\0"
+                                  "\0\0\0\0\0\0\0\0\x21" "abcd",
+                                  41)},
+    };
+    constexpr qsizetype kN = qsizetype(1) << 20; // bytes, three characters each in the text
+    double worst = 0;
+    const char *worstName = "";
+    for (const Family &family : families) {
+        std::vector<double> ratios;
+        double examined = 0;
+        for (int round = 0; round < std::max(3, rounds / 3); ++round) {
+            double times[2];
+            for (int k = 0; k < 2; ++k) {
+                QByteArray bytes;
+                while (bytes.size() < kN << (2 * k))
+                    bytes += family.unit;
+                const QString text = QString::fromLatin1(bytes.toHex(' '));
+                // The second of two runs: the first pays for memory the allocator had not yet.
+                for (int warm = 0; warm < 2; ++warm) {
+                    hexjpg::bytesExamined() = 0;
+                    times[k] = nsecs([&] {
+                        const hexjpg::ForgivingRead read =
+                            hexjpg::readForgiving(QStringView(text));
+                        hexjpg::findPictures(read.bytes);
+                    });
+                }
+                examined = std::max(examined, double(hexjpg::bytesExamined()) / bytes.size());
+            }
+            ratios.push_back(times[1] / times[0]);
+        }
+        std::printf("hostile[%s]: time(4N)/time(N) %.2f, examined/byte %.2f\n", family.name,
+                    median(ratios), examined);
+        if (median(ratios) > worst)
+            worst = median(ratios), worstName = family.name;
+    }
+    std::printf("hostile-worst-family: %s\n", worstName);
+    print("hostile-time(4N)/time(N)", worst);
+}
+
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -430,6 +487,7 @@ int main(int argc, char *argv[])
     }
     hexjpg::useDecoderKernel(hexjpg::availableDecoderKernels().back());
 
+    measureHostileGrowth(rounds);
     compareWithXxd(dump, bytes, std::max(3, rounds / 2));
     measurePanel(dump, rounds);
     compareClickWithCore(rounds);

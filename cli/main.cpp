@@ -48,9 +48,21 @@ constexpr qint64 kMaxFiles = qint64(hexjpg::FoundPictures::kKeptFirst);
 constexpr int kDecodeBudgetMs = 5000;
 constexpr int kDecodeBudgetAllMs = 30000;
 
+// The working folder, where 1.jpg goes when the folder's name is not text (see keepRawPaths), and
+// the name it is shown by.
+const QString kWorkingFolder = u"/proc/self/cwd"_s;
+QString g_workingFolderShown;
+
+QString shown(QString text)
+{
+    if (!g_workingFolderShown.isEmpty())
+        text.replace(kWorkingFolder, g_workingFolderShown);
+    return text;
+}
+
 void say(const QString &text)
 {
-    printLine(stderr, text);
+    printLine(stderr, shown(text));
 }
 
 const char16_t kUsage[] =
@@ -61,7 +73,10 @@ const char16_t kMore[] =
     u"1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
     u"写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
     u"图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
-    u"过大、扫描过多或解码过久的图片不算图片。超过 1 GiB 的文本不予处理。\n"
+    u"过大、扫描过多或解码过久的图片不算图片。解码一次运行共用 5 秒（--all 为 30 秒），\n"
+    u"用完后其余的图片照样写入，但不再检查。超过 1 GiB 的文本不予处理。\n"
+    u"--all 最多写入 1,000 个文件；文件夹里接着编号的旧文件会被指出，不会被删除。\n"
+    u"--json 无论成败都在标准输出上写一个对象，失败时带有原因（reason）。\n"
     u"不用 -f 和 --all 时边读边写，内存用量不随文本变大；用了则整个文本读入内存。\n"
     u"1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
     u"“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
@@ -69,13 +84,14 @@ const char16_t kMore[] =
     u"退出状态：\n"
     u"  0  已写入，且是图片\n"
     u"  1  无法写入文件（给出路径和原因）\n"
-    u"  2  用法错误、无法读取输入、输入太长，或输入为空（原有的 1.jpg 保持不变）\n"
+    u"  2  用法错误、无法读取输入、输入太长，或一个字节也没有读到（原有的 1.jpg 保持不变）\n"
     u"  3  已写入，但不是图片（照片不正确！）\n"
     u"  4  已写入，也能显示，但图片不完整";
 
 struct Options {
     QString folder;
-    QString input; // empty or "-": standard input
+    QString input;       // empty or "-": standard input
+    QByteArray inputRaw; // the input's path as the command line gave its bytes
     bool forgiving = false;
     bool all = false;
     bool json = false;
@@ -147,14 +163,17 @@ int parse(const QStringList &args, Options &options)
 // start, so that one that shrinks while it is read is noticed.
 class Input {
 public:
-    bool open(const QString &name)
+    // raw: the path's bytes where they are not text in the system's encoding.
+    bool open(const QString &name, const QByteArray &raw = {})
     {
+        m_raw = raw;
         m_name = name.isEmpty() || name == u"-" ? u"-"_s : name;
 #ifdef Q_OS_UNIX
         if (m_name == u"-") {
             m_fd = STDIN_FILENO;
         } else {
-            m_fd = ::open(QFile::encodeName(m_name).constData(), O_RDONLY | O_CLOEXEC);
+            m_fd = ::open(m_raw.isEmpty() ? QFile::encodeName(m_name).constData() : m_raw.constData(),
+                          O_RDONLY | O_CLOEXEC);
             if (m_fd < 0)
                 return fail(QString::fromLocal8Bit(std::strerror(errno)));
         }
@@ -230,6 +249,7 @@ private:
     }
 
     QString m_name;
+    QByteArray m_raw;
     QString m_error;
     qint64 m_size = -1;
     qint64 m_total = 0;
@@ -381,7 +401,7 @@ public:
     void failed(const QString &reason)
     {
         say(reason);
-        m_reason = reason;
+        m_reason = shown(reason);
     }
     void found(qint64 pictures) { m_found = pictures; }
 
@@ -416,7 +436,7 @@ public:
             warnings.append(warning);
         const QSize size = picture.size.isValid() ? picture.size : found.size;
         m_pictures.append(
-            QJsonObject{{u"file"_s, file.isEmpty() ? QJsonValue() : QJsonValue(file)},
+            QJsonObject{{u"file"_s, file.isEmpty() ? QJsonValue() : QJsonValue(shown(file))},
                         {u"offset"_s, found.offset},
                         {u"length"_s, found.length},
                         {u"format"_s, picture.format.isEmpty() ? found.format : picture.format},
@@ -501,7 +521,7 @@ public:
 private:
     int run()
     {
-        if (!m_input.open(m_options.input))
+        if (!m_input.open(m_options.input, m_options.inputRaw))
             return unreadable();
         if (m_input.size() > kMaxInputBytes)
             return tooLong();
@@ -812,6 +832,41 @@ private:
 
 } // namespace
 
+// Paths whose bytes are not text in the system's encoding (a folder named on another system, say)
+// lose them when the command line is decoded: they are taken as the bytes given. The input is
+// opened by its bytes; the output folder becomes the working folder, which 1.jpg is then written
+// in, through a name of plain text for it.
+bool keepRawPaths(int argc, char *argv[], Options &options)
+{
+#ifdef Q_OS_UNIX
+    auto lossy = [](const QByteArray &raw) { return QFile::encodeName(QFile::decodeName(raw)) != raw; };
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        QByteArray dir;
+        if (arg == "--dir" && i + 1 < argc)
+            dir = argv[++i];
+        else if (arg.startsWith("--dir="))
+            dir = arg.mid(6);
+        else if (!arg.startsWith('-') && lossy(arg))
+            options.inputRaw = arg;
+        if (!dir.isEmpty() && lossy(dir)) {
+            if (::chdir(dir.constData()) != 0) {
+                say(u"无法写入文件："_s + QFile::decodeName(dir) + u'\n' +
+                    QString::fromLocal8Bit(std::strerror(errno)));
+                return false;
+            }
+            options.folder = kWorkingFolder;
+            g_workingFolderShown = QFile::decodeName(dir);
+        }
+    }
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    Q_UNUSED(options);
+#endif
+    return true;
+}
+
 int main(int argc, char *argv[])
 {
     installSignalHandlers();
@@ -824,5 +879,7 @@ int main(int argc, char *argv[])
     Options options;
     if (const int status = parse(app.arguments(), options); status >= 0)
         return status;
+    if (!keepRawPaths(argc, argv, options))
+        return WriteFailed;
     return Run(options).exec();
 }

@@ -1,7 +1,7 @@
 #include "forgiving_reader.h"
 
 #include "hex_decode.h"
-#include "hex_to_jpeg.h"
+#include "interruption.h"
 
 #include <algorithm>
 #include <array>

@@ -44,7 +44,7 @@ struct ForgivingRead {
     static constexpr qint64 kMaxFill = qint64(64) << 20;
 };
 
-// Stops early when cancel becomes true, or when interruption is requested (hex_to_jpeg.h).
+// Stops early when cancel becomes true, or when interruption is requested (interruption.h).
 ForgivingRead readForgiving(QStringView text, const std::atomic<bool> *cancel = nullptr);
 // Text as UTF-8 bytes; a character outside ASCII counts one column per byte.
 ForgivingRead readForgiving(QByteArrayView utf8, const std::atomic<bool> *cancel = nullptr);

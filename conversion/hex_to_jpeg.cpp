@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <csignal>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -20,8 +19,6 @@ using namespace Qt::StringLiterals;
 namespace hexjpg {
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
 
 int duplicate(int fd)
 {
@@ -82,16 +79,6 @@ QString defaultOutputFolder()
 QString outputPath(const QString &folder, QStringView name)
 {
     return QDir::toNativeSeparators(QDir(folder).filePath(name.toString()));
-}
-
-void requestInterruption() noexcept
-{
-    g_interrupted = 1;
-}
-
-bool interruptionRequested() noexcept
-{
-    return g_interrupted != 0;
 }
 
 OutputFile::OutputFile(const QString &folder, QStringView name)

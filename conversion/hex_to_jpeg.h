@@ -4,6 +4,7 @@
 // Depends on QtCore only; the window and the console tool bind it to their own surroundings.
 
 #include "hex_decode.h"
+#include "interruption.h"
 
 #include <QIODevice>
 #include <QSaveFile>
@@ -25,10 +26,8 @@ QString defaultOutputFolder();
 // The output file in folder, joined with the platform's separator.
 QString outputPath(const QString &folder, QStringView name = kOutputFileName);
 
-// A stop asked for from outside, by a signal handler say: the file being written is given up and
-// the earlier 1.jpg stays. Safe to call from a signal handler.
-void requestInterruption() noexcept;
-bool interruptionRequested() noexcept;
+// A stop asked for from outside (interruption.h) gives up the file being written, and the earlier
+// 1.jpg stays.
 
 // 1.jpg in a folder, written whole or not at all: the bytes go to a file beside it that replaces
 // it in one step at commit(); until then, and after any failure, an earlier 1.jpg stays as it was.

@@ -1,6 +1,6 @@
 #include "jpeg_decoder.h"
 
-#include "hex_to_jpeg.h"
+#include "interruption.h"
 #include "jpeg_markers.h"
 
 #include <QElapsedTimer>

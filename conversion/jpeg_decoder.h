@@ -26,7 +26,7 @@ struct DecodeLimits {
     // started is not decoded at all.
     QDeadlineTimer deadline = QDeadlineTimer::Forever;
     // Decoding stops at once when this becomes true, or when interruption is requested
-    // (hex_to_jpeg.h).
+    // (interruption.h).
     const std::atomic<bool> *cancel = nullptr;
     // Walk the marker structure before decoding: refuses hostile headers before the decoder
     // allocates, and tells where the picture ends. Without it libjpeg's own limits still hold.

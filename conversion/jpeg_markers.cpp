@@ -24,18 +24,48 @@ MemoryReader::MemoryReader(QByteArrayView bytes)
 {
 }
 
+// Moves to where stop first holds, through the stretches known to lead to it; a long stretch
+// crossed becomes known.
+template <typename Stop> void MemoryReader::cross(std::map<qint64, qint64> &known, Stop stop)
+{
+    constexpr qint64 kRemembered = 16;
+    auto after = known.upper_bound(m_at);
+    if (after != known.begin()) {
+        const auto before = std::prev(after);
+        if (m_at <= before->second) {
+            m_at = before->second;
+            return;
+        }
+    }
+    // Up to the next known stretch at most: from there on, the way is known.
+    const qint64 from = m_at;
+    const qint64 limit = after == known.end() ? m_size : after->first;
+    while (m_at < limit && !stop(m_data[m_at]))
+        ++m_at;
+    bytesExamined() += m_at - from + (m_at < m_size);
+    if (m_at == limit && after != known.end()) {
+        m_at = after->second;
+        known.erase(after);
+    }
+    if (m_at - from >= kRemembered)
+        known.emplace(from, m_at);
+}
+
 void MemoryReader::toNextFF()
 {
-    if (m_at >= m_clearFrom && m_at <= m_clearTo) {
-        m_at = m_clearTo;
-        return;
-    }
-    const qint64 from = m_at;
-    const void *ff = std::memchr(m_data + m_at, 0xff, std::size_t(m_size - m_at));
-    m_at = ff ? static_cast<const unsigned char *>(ff) - m_data : m_size;
-    bytesExamined() += m_at - from;
-    m_clearFrom = from;
-    m_clearTo = m_at;
+    cross(m_clear, [](unsigned char c) { return c == 0xff; });
+}
+
+void MemoryReader::skipFill()
+{
+    cross(m_fill, [](unsigned char c) { return c != 0xff; });
+}
+
+void MemoryReader::forgetBefore(qint64 at)
+{
+    for (auto *known : {&m_clear, &m_fill})
+        while (!known->empty() && known->begin()->second < at)
+            known->erase(known->begin());
 }
 
 QString problemText(Problem problem, qint64 at)
@@ -102,6 +132,17 @@ public:
                 return;
         }
     }
+    void skipFill()
+    {
+        for (;;) {
+            if (m_at == m_have && !fill())
+                return;
+            if (m_buffer[m_at] != 0xff)
+                return;
+            ++m_at;
+            ++m_position;
+        }
+    }
     qint64 position() const { return m_position; }
 
 private:
@@ -142,9 +183,8 @@ template <typename Reader> int afterEntropyData(Reader &in)
         in.toNextFF();
         if (in.get() < 0)
             return -1;
-        int code = in.get();
-        while (code == 0xff)
-            code = in.get();
+        in.skipFill();
+        const int code = in.get();
         if (code != 0x00 && !(code >= 0xd0 && code <= 0xd7))
             return code;
     }
@@ -160,10 +200,8 @@ template <typename Reader> int nextMarker(Reader &in, jpeg::Listener &listener)
         if (in.get() != 0xff)
             return -1;
     }
-    int code = in.get();
-    while (code == 0xff)
-        code = in.get();
-    return code;
+    in.skipFill();
+    return in.get();
 }
 
 // Past the start marker, which the caller has seen, to the first marker's code.
@@ -218,7 +256,8 @@ int walkStep(Reader &in, int marker, jpeg::Listener &listener, End &end, qint64 
         frame.progressive = (marker & 3) == 2;
         std::vector<JpegLayout::Component> components;
         // libjpeg takes at most 10 components; a header that claims more is not read further.
-        for (int i = 0; i < std::min(count, 10) && rest >= 3; ++i, rest -= 3) {
+        const int read = listener.wantsComponents() ? std::min(count, 10) : 0;
+        for (int i = 0; i < read && rest >= 3; ++i, rest -= 3) {
             in.get();
             const int sampling = in.get();
             in.get();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <map>
 #include <vector>
 
 class QIODevice;
@@ -53,8 +54,8 @@ enum class End { Going, EndMarker, NewStart, DataEnd, Broken };
 QString problemText(Problem problem, qint64 at);
 
 // Bytes in memory, read from a position that a walk may leave and come back to. Finding the next
-// FF remembers the stretch it last crossed, so that walks that land in the same stretch of data
-// one after another look at its bytes once.
+// FF, or the end of a run of FF, remembers the long stretches it crossed, so that walks that land
+// in the same stretch look at its bytes once between them.
 class MemoryReader {
 public:
     explicit MemoryReader(QByteArrayView bytes);
@@ -75,6 +76,9 @@ public:
         return true;
     }
     void toNextFF();
+    void skipFill(); // past FF bytes, as many as there are
+    // Stretches that end before at are forgotten: no walk comes back to them.
+    void forgetBefore(qint64 at);
     qint64 position() const { return m_at; }
     void seek(qint64 at) { m_at = at; }
     qint64 size() const { return m_size; }
@@ -84,7 +88,10 @@ private:
     const unsigned char *m_data;
     qint64 m_size;
     qint64 m_at = 0;
-    qint64 m_clearFrom = 0, m_clearTo = -1; // no FF in [from, to), and an FF (or the end) at to
+    // Long stretches crossed: [from, to] maps from to to, where to is the stretch's end.
+    std::map<qint64, qint64> m_clear; // no FF before to, and an FF (or the end) at to
+    std::map<qint64, qint64> m_fill;  // only FF before to, and no FF at to
+    template <typename Stop> void cross(std::map<qint64, qint64> &known, Stop stop);
 };
 
 struct Frame {
@@ -98,6 +105,8 @@ public:
     virtual void frame(const Frame &frame, const std::vector<JpegLayout::Component> &components) = 0;
     virtual void scan() = 0;
     virtual void problem(Problem problem, qint64 at) = 0;
+    // Whether frame() needs the components: reading them is most of a frame header's bytes.
+    virtual bool wantsComponents() const { return true; }
 
 protected:
     ~Listener() = default;

@@ -1,6 +1,6 @@
 #include "picture_finder.h"
 
-#include "hex_to_jpeg.h"
+#include "interruption.h"
 #include "jpeg_markers.h"
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <queue>
 #include <unordered_map>
 
@@ -196,17 +197,21 @@ private:
 // there; what a group meets is told to its members lazily (a frame by a count, a problem to those
 // without one yet), so that each position is stepped once however many walks reach it.
 class Search {
+    struct Group;
+    using Waiting = std::unordered_map<qint64, Group>;
+
 public:
     explicit Search(QByteArrayView bytes)
         : m_in(bytes)
-        , m_bytes(bytes)
     {
     }
 
     // A picture that its header alone has cut (PNG, GIF, BMP).
     void add(FoundPicture &&picture)
     {
-        m_slots.emplace_back().picture = std::move(picture);
+        Slot &slot = m_slots.emplace_back();
+        slot.offset = picture.offset;
+        slot.other = std::make_unique<FoundPicture>(std::move(picture));
         handOn();
     }
 
@@ -221,62 +226,84 @@ public:
         }
         const qint64 id = m_first + qint64(m_slots.size());
         Slot &slot = m_slots.emplace_back();
-        slot.picture.offset = at;
+        slot.offset = at;
         slot.going = true;
         m_in.seek(at);
+        // Nothing happens between the start marker and the first marker, which follows it.
+        NoListener none;
+        if (jpeg::start(m_in, none) < 0) {
+            slot.going = false;
+            slot.end = m_in.position();
+            return handOn();
+        }
+        const qint64 first = m_in.position();
+        if (const auto found = m_waiting.find(first); found != m_waiting.end()) {
+            slot.framesSeen = found->second.frames;
+            found->second.members.push_back(id);
+            found->second.clean.push_back(id);
+            return;
+        }
         Group single;
         single.members = {id};
         single.clean = {id};
-        GroupListener listener(*this, single);
-        if (jpeg::start(m_in, listener) < 0)
-            return finish(single, jpeg::End::DataEnd, m_in.position());
-        arrive(std::move(single), m_in.position());
+        m_waiting.emplace(first, std::move(single));
+        m_queue.push(first);
     }
 
     // The position of the next step of a walk, past the end of the bytes when none is going.
-    qint64 next() const { return m_queue.empty() ? m_bytes.size() + 1 : m_queue.top(); }
+    qint64 next() const { return m_queue.empty() ? m_in.size() + 1 : m_queue.top(); }
 
     void step()
     {
         const qint64 at = m_queue.top();
         m_queue.pop();
-        Group group = std::move(m_waiting.extract(at).mapped());
+        auto node = m_waiting.extract(at);
+        m_in.forgetBefore(at);
         m_in.seek(at);
-        GroupListener listener(*this, group);
+        GroupListener listener(*this, node.mapped());
         jpeg::End end = jpeg::End::Going;
         qint64 endAt = 0;
         if (jpeg::step(m_in, m_in.byteAt(at - 1), listener, end, endAt) >= 0)
-            return arrive(std::move(group), m_in.position());
+            return arrive(std::move(node), m_in.position());
         if (end == jpeg::End::Going)
             end = jpeg::End::DataEnd, endAt = m_in.position();
-        finish(group, end, endAt);
+        finish(node.mapped(), end, endAt);
     }
 
     FoundPictures take(bool interrupted)
     {
-        Collector &c = m_collector;
-        for (Slot &slot : m_slots)
-            if (!slot.going)
-                c.add(std::move(slot.picture));
-        c.found().interrupted = interrupted;
-        return c.take();
+        if (!interrupted)
+            handOn();
+        m_collector.found().interrupted = interrupted;
+        return m_collector.take();
     }
 
 private:
+    // A picture in the making; a JPEG walk's own state, kept small, as there may be very many.
     struct Slot {
-        FoundPicture picture;
-        bool going = false; // its JPEG walk has not ended
-        bool frame = false;
+        qint64 offset = 0;
+        qint64 end = 0;
+        std::unique_ptr<FoundPicture> other; // a PNG, GIF or BMP, cut already
         jpeg::Frame last;      // the walk's own last frame, from before it joined its group
         qint64 framesSeen = 0; // the group's count of frames when the walk joined it
-        jpeg::Problem problem = jpeg::Problem::None;
         qint64 problemAt = 0;
+        jpeg::Problem problem = jpeg::Problem::None;
+        jpeg::End how = jpeg::End::Going;
+        bool going = false; // its JPEG walk has not ended
+        bool frame = false;
     };
     struct Group {
         std::vector<qint64> members;
         std::vector<qint64> clean; // members that have met no problem yet
         qint64 frames = 0;
         jpeg::Frame last;
+    };
+
+    class NoListener : public jpeg::Listener {
+    public:
+        void frame(const jpeg::Frame &, const std::vector<JpegLayout::Component> &) override {}
+        void scan() override {}
+        void problem(jpeg::Problem, qint64) override {}
     };
 
     class GroupListener : public jpeg::Listener {
@@ -292,6 +319,7 @@ private:
             m_group.last = frame;
         }
         void scan() override {}
+        bool wantsComponents() const override { return false; }
         void problem(jpeg::Problem problem, qint64 at) override
         {
             for (const qint64 id : m_group.clean) {
@@ -318,14 +346,17 @@ private:
         }
     }
 
-    void arrive(Group &&group, qint64 at)
+    // The group moves on to at, or joins the one waiting there.
+    void arrive(Waiting::node_type &&node, qint64 at)
     {
         const auto found = m_waiting.find(at);
         if (found == m_waiting.end()) {
-            m_waiting.emplace(at, std::move(group));
+            node.key() = at;
+            m_waiting.insert(std::move(node));
             m_queue.push(at);
             return;
         }
+        Group &group = node.mapped();
         // Two groups at one position go on as one: the smaller joins the larger.
         Group &there = found->second;
         if (there.members.size() < group.members.size())
@@ -345,37 +376,47 @@ private:
             Slot &s = slot(id);
             settle(s, group);
             s.going = false;
-            FoundPicture &p = s.picture;
-            if (!s.frame)
-                continue; // no frame header: no picture
-            p.format = u"JPEG"_s;
-            p.size = QSize(s.last.width, s.last.height);
-            p.progressive = s.last.progressive;
-            p.length = endAt - p.offset;
-            p.whole = end == jpeg::End::EndMarker && s.problem == jpeg::Problem::None;
-            if (s.problem != jpeg::Problem::None)
-                p.problem = jpeg::problemText(s.problem, s.problemAt - p.offset);
-            else if (!p.whole)
-                p.problem = u"数据在图片的结构完整之前就结束了"_s;
+            s.how = end;
+            s.end = endAt;
         }
         handOn();
+    }
+
+    // The picture a slot holds, if any.
+    static FoundPicture picture(Slot &s)
+    {
+        if (s.other)
+            return std::move(*s.other);
+        FoundPicture p;
+        p.offset = s.offset;
+        if (!s.frame)
+            return p; // no frame header: no picture
+        p.format = u"JPEG"_s;
+        p.size = QSize(s.last.width, s.last.height);
+        p.progressive = s.last.progressive;
+        p.length = s.end - s.offset;
+        p.whole = s.how == jpeg::End::EndMarker && s.problem == jpeg::Problem::None;
+        if (s.problem != jpeg::Problem::None)
+            p.problem = jpeg::problemText(s.problem, s.problemAt - s.offset);
+        else if (!p.whole)
+            p.problem = u"数据在图片的结构完整之前就结束了"_s;
+        return p;
     }
 
     // The pictures whose walks, and all walks before them, have ended go to the collector.
     void handOn()
     {
         while (!m_slots.empty() && !m_slots.front().going) {
-            m_collector.add(std::move(m_slots.front().picture));
+            m_collector.add(picture(m_slots.front()));
             m_slots.pop_front();
             ++m_first;
         }
     }
 
     jpeg::MemoryReader m_in;
-    QByteArrayView m_bytes;
     std::deque<Slot> m_slots;
     qint64 m_first = 0; // the number of the first slot
-    std::unordered_map<qint64, Group> m_waiting;
+    Waiting m_waiting;
     std::priority_queue<qint64, std::vector<qint64>, std::greater<>> m_queue;
     Collector m_collector;
 };

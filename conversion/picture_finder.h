@@ -42,7 +42,7 @@ struct FoundPictures : std::vector<FoundPicture> {
 
 // Every picture, in order; one that is cut short counts too, as not whole. A picture inside a
 // whole one (a thumbnail in its EXIF data, say) is part of it, not a picture of its own. The
-// search stops when cancel becomes true, or when interruption is requested (hex_to_jpeg.h).
+// search stops when cancel becomes true, or when interruption is requested (interruption.h).
 FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel = nullptr);
 
 } // namespace hexjpg

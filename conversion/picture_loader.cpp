@@ -1,6 +1,6 @@
 #include "picture_loader.h"
 
-#include "hex_to_jpeg.h"
+#include "interruption.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -9,8 +9,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -79,6 +81,10 @@ private slots:
     void hostileInput_data();
     void hostileInput();
     void concurrentRunsKeepTheirVerdicts();
+    void damagedAndEmptyRuns_data();
+    void damagedAndEmptyRuns();
+    void stopsAtOnceWhileDecoding();
+    void pathsThatAreNotText();
 };
 
 void TestCli::exitStatus_data()
@@ -344,6 +350,155 @@ void TestCli::concurrentRunsKeepTheirVerdicts()
         QCOMPARE(a.exitCode(), 0);
         QCOMPARE(b.exitCode(), 3);
     }
+}
+
+// Runs that decode nothing, fail, or find very many pictures: what is said (always one JSON
+// object with --json), what is written, and that an earlier 1.jpg stays when nothing is.
+void TestCli::damagedAndEmptyRuns_data()
+{
+    QTest::addColumn<QStringList>("args"); // DIR: the test's folder; --json is added
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("earlier"); // files in the folder before the run
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("files"); // N.jpg in the folder afterwards; -1: 1.jpg is the earlier
+
+    const QStringList dir{u"--dir"_s, u"DIR"_s};
+    const QByteArray dump = testing::dumpOf(testing::makeJpeg({64, 48})).toUtf8();
+    QTest::newRow("blanks only") << dir << QByteArray("  \r\n\t ") << QStringList{u"1.jpg"_s} << 2
+                                 << u"请将数据粘贴文本框中"_s << -1;
+    QTest::newRow("a UTF-16 byte-order mark and one byte")
+        << dir << QByteArray("\xff\xfe\x41") << QStringList{u"1.jpg"_s} << 2
+        << u"UTF-16 文本的最后多出一个字节"_s << -1;
+    QTest::newRow("words only, forgiving")
+        << (dir + QStringList{u"-f"_s}) << QByteArray("no bytes here\r\nnone at all\r\n")
+        << QStringList{u"1.jpg"_s} << 2 << u"请将数据粘贴文本框中"_s << -1;
+    QTest::newRow("a folder that cannot be written")
+        << QStringList{u"--dir"_s, u"DIR/missing"_s} << dump << QStringList{u"1.jpg"_s} << 1
+        << u"无法写入文件："_s << -1;
+    QTest::newRow("bad usage") << QStringList{u"--bogus"_s} << dump << QStringList{u"1.jpg"_s}
+                               << 2 << u"用法"_s << -1;
+    const QByteArray tiny =
+        testing::dumpOf(QByteArray::fromHex("ffd8ffc0000b080001000101011100ffd9")).toUtf8();
+    QTest::newRow("1,001 tiny pictures, each saved")
+        << (dir + QStringList{u"-f"_s, u"--all"_s}) << tiny.repeated(1001) << QStringList() << 3
+        << u"文本中共有 1,001 张图片，只写入了前 1,000 张"_s << 1000;
+    QTest::newRow("1,001 tiny pictures, none decodes")
+        << (dir + QStringList{u"-f"_s}) << tiny.repeated(1001) << QStringList() << 3
+        << u"另有 981 张图片的开头，不一一列出"_s << 1;
+    QTest::newRow("each saved beside files of an earlier run")
+        << (dir + QStringList{u"-f"_s, u"--all"_s}) << dump
+        << QStringList{u"2.jpg"_s, u"3.jpg"_s} << 0 << u"以前留下的 2.jpg 到 3.jpg"_s << 3;
+    const QString wide = QString::fromUtf8(dump);
+    const QByteArray utf16(reinterpret_cast<const char *>(wide.utf16()), wide.size() * 2);
+    QTest::newRow("UTF-16 with an odd last byte")
+        << dir << "\xff\xfe" + utf16 + "A" << QStringList() << 0 << u"多出一个字节"_s << 1;
+    QTest::newRow("UTF-16 without its byte-order mark")
+        << dir << utf16 << QStringList() << 3 << u"没有字节顺序标记的 UTF-16"_s << 1;
+}
+
+void TestCli::damagedAndEmptyRuns()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, earlier);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(int, files);
+
+    QTemporaryDir dir;
+    for (const QString &name : earlier)
+        QVERIFY(testing::writeFile(dir.filePath(name), "earlier"));
+    for (QString &arg : args)
+        arg.replace(u"DIR"_s, dir.path());
+    const Run run = runCli(QStringLiteral(HEXJPG_CLI), args << u"--json"_s, input);
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err.left(2000)));
+
+    QJsonParseError error;
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(json[u"status"_s].toInt(), status);
+    if (status == 1 || status == 2)
+        QVERIFY(!json[u"reason"_s].toString().isEmpty());
+    QVERIFY(json[u"pictures"_s].toArray().size() <= 1000);
+    QVERIFY(json[u"diagnosis"_s].toArray().size() <= 100);
+    QVERIFY(run.err.size() < 200000); // a line a file at most
+
+    const QStringList after = QDir(dir.path()).entryList(QDir::Files);
+    if (files < 0) {
+        QCOMPARE(after, earlier);
+        QCOMPARE(readAll(dir.filePath(u"1.jpg"_s)), QByteArray("earlier"));
+    } else {
+        QCOMPARE(after.size(), files);
+    }
+}
+
+// A stop asked for while a huge picture decodes ends the run at once, by the signal, and leaves
+// nothing beside the files written whole.
+void TestCli::stopsAtOnceWhileDecoding()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("needs POSIX signals");
+#else
+    // A 65500 x 65500 picture with almost no data: decoding it takes seconds.
+    const QByteArray bomb = testing::withClaimedSize(testing::makeJpeg({64, 64}), 65500, 65500);
+    QTemporaryDir dir;
+    QProcess process;
+    process.start(QStringLiteral(HEXJPG_CLI), {u"--dir"_s, dir.path(), u"-f"_s, u"--all"_s});
+    process.write(testing::dumpOf(bomb).repeated(5).toUtf8());
+    process.closeWriteChannel();
+    // The first file is written before its decoding starts.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath(u"1.jpg"_s)), 10000);
+    QTest::qWait(100);
+    QElapsedTimer timer;
+    timer.start();
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    const qint64 took = timer.elapsed();
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+    for (const QString &name : QDir(dir.path()).entryList(QDir::Files))
+        QVERIFY2(QRegularExpression(u"^\\d+\\.jpg$"_s).match(name).hasMatch(), qPrintable(name));
+#endif
+}
+
+// A folder and an input whose names are not UTF-8 (made on another system): the bytes are kept.
+void TestCli::pathsThatAreNotText()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("file names are bytes on Linux only");
+#else
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9";
+    const QByteArray input = QFile::encodeName(dir.path()) + "/dump\xff.txt";
+    QVERIFY(::mkdir(folder.constData(), 0700) == 0);
+    const QByteArray jpeg = testing::makeJpeg({64, 48});
+    FILE *file = std::fopen(input.constData(), "wb");
+    QVERIFY(file);
+    const QByteArray dump = testing::dumpOf(jpeg).toUtf8();
+    std::fwrite(dump.constData(), 1, std::size_t(dump.size()), file);
+    std::fclose(file);
+    QVERIFY(testing::writeFile(dir.filePath(u"folder-name"_s), folder));
+    QVERIFY(testing::writeFile(dir.filePath(u"input-name"_s), input));
+    // Through the shell, which passes the bytes as they are.
+    QProcess process;
+    process.start(u"/bin/sh"_s,
+                  {u"-c"_s, u"exec \"$0\" --dir \"$(cat \"$1\")\" \"$(cat \"$2\")\""_s,
+                   QStringLiteral(HEXJPG_CLI), dir.filePath(u"folder-name"_s),
+                   dir.filePath(u"input-name"_s)});
+    QVERIFY(process.waitForFinished(30000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    FILE *written = std::fopen((folder + "/1.jpg").constData(), "rb");
+    QVERIFY(written);
+    QByteArray bytes(jpeg.size() + 1, 0);
+    bytes.resize(qsizetype(std::fread(bytes.data(), 1, std::size_t(bytes.size()), written)));
+    std::fclose(written);
+    ::unlink((folder + "/1.jpg").constData());
+    ::unlink(input.constData());
+    ::rmdir(folder.constData());
+    QCOMPARE(bytes, jpeg);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -5,9 +5,13 @@
 #include "forgiving_reader.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
+#include "jpeg_markers.h"
 #include "test_support.h"
 
+#include <functional>
+
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +70,12 @@ class TestForgivingReader : public QObject {
     Q_OBJECT
 
 private slots:
+    void verdicts_data();
+    void verdicts();
+    void workIsLinear_data();
+    void workIsLinear();
+    void fillIsBoundedForTheWholeText_data();
+    void fillIsBoundedForTheWholeText();
     void captures_data();
     void captures();
     void damage_data();
@@ -233,6 +243,214 @@ void TestForgivingReader::skippedTextIsCountedOnce()
     for (std::size_t i = 1; i < read.skipped.size(); ++i)
         QVERIFY(read.skipped[i - 1].line < read.skipped[i].line ||
                 read.skipped[i - 1].column + read.skipped[i - 1].length <= read.skipped[i].column);
+}
+
+namespace {
+
+QString lines(const QByteArray &bytes, int perLine, const std::function<QString(int)> &prefix,
+              const QString &suffix = {})
+{
+    QString text;
+    for (qsizetype i = 0; i < bytes.size(); i += perLine)
+        text += prefix(int(i)) + testing::dumpOf(bytes.mid(i, perLine)).trimmed() + suffix + u'\n';
+    return text;
+}
+
+QByteArray repeated(const QByteArray &unit, qsizetype size)
+{
+    QByteArray bytes;
+    while (bytes.size() < size)
+        bytes += unit;
+    return bytes;
+}
+
+} // namespace
+
+// Damaged and mixed captures: the picture the window would offer and the console tool write with
+// -f, and whether it is whole.
+void TestForgivingReader::verdicts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("picture"); // the newest that decodes
+    QTest::addColumn<bool>("complete");
+
+    const QByteArray jpeg = testing::makeJpeg({160, 120});
+    const QByteArray dht = jpeg.left(int(jpeg.indexOf("\xff\xc4")) + 20);
+    QTest::newRow("a transfer cut in its DHT, then retried")
+        << testing::dumpOf(dht + jpeg) << jpeg << true;
+
+    auto le32 = [](quint32 v) {
+        return QByteArray(reinterpret_cast<const char *>(&v), 4); // little-endian machines
+    };
+    const QByteArray bmp = "BM" + le32(0xfffffff0) + QByteArray(4, 0) + le32(54) + le32(40) +
+                           le32(160) + le32(120) + QByteArray("\x01\x00\x18\x00", 4) +
+                           QByteArray(24, 0);
+    QTest::newRow("a stray BMP header claiming 4 GiB") << testing::dumpOf(bmp + jpeg) << jpeg << true;
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
+                           QByteArray("\0\0\0\xa0\0\0\0\x78\x08\x02\0\0\0\0\0\0\0", 17) +
+                           QByteArray("\x7f\xff\xff\xf0IDAT", 8);
+    QTest::newRow("a stray PNG header") << testing::dumpOf(png + jpeg) << jpeg << true;
+    const QByteArray gif = QByteArray("GIF89a\xa0\0\x78\0\0\0\0", 13) + "\x2c" +
+                           QByteArray(8, 0) + QByteArray("\0\x08\xff", 3);
+    QTest::newRow("a stray GIF header") << testing::dumpOf(gif + jpeg) << jpeg << true;
+
+    // Most of the entropy-coded data lost on the way, the end marker kept.
+    const qsizetype data = jpeg.indexOf("\xff\xda") + 2 + 12;
+    const QByteArray lost = jpeg.left(data + (jpeg.size() - data) / 10) + "\xff\xd9";
+    QTest::newRow("a scan's data lost, FF D9 kept") << testing::dumpOf(lost) << lost << false;
+
+    QTest::newRow("a log line of Python bytes, then a spaced dump")
+        << u"ack from camera: b'\\x06'\n"_s + lines(jpeg, 16, [](int) { return QString(); })
+        << jpeg << true;
+    // 16 pairs and a checksum to a line; the last line has 6 pairs.
+    qsizetype comment = ((6 - jpeg.size()) % 16 + 16) % 16; // a COM segment that makes it so
+    if (comment < 4)
+        comment += 16;
+    const QByteArray odd = QByteArray(jpeg).insert(
+        2, QByteArray("\xff\xfe\x00", 3) + char(comment - 2) + QByteArray(comment - 4, 'x'));
+    QTest::newRow("lines with a checksum token, the last one short")
+        << lines(odd, 16, [](int) { return QString(); }, u" sum=5A"_s) << odd << true;
+    QTest::newRow("lines led by a millis() count")
+        << lines(jpeg, 16, [](int i) { return QString::number(100000 + i) + u' '; }) << jpeg
+        << true;
+
+    // Two od -x dumps: the first of an odd length, closed by its offset; the second not closed.
+    const QByteArray older = testing::makeJpeg({40, 30});
+    const QByteArray oddOlder = older + "\x00\x00\x00\x00\x00"; // padding after the picture
+    auto od = [](const QByteArray &bytes, bool close) {
+        QString text;
+        for (qsizetype i = 0; i < bytes.size(); i += 16) {
+            text += u"%1"_s.arg(i, 7, 8, QChar(u'0'));
+            for (qsizetype j = i; j < std::min(i + 16, bytes.size()); j += 2)
+                text += u" %1%2"_s.arg(uchar(j + 1 < bytes.size() ? bytes[j + 1] : 0), 2, 16,
+                                       QChar(u'0'))
+                            .arg(uchar(bytes[j]), 2, 16, QChar(u'0'));
+            text += u'\n';
+        }
+        if (close)
+            text += u"%1\n"_s.arg(bytes.size(), 7, 8, QChar(u'0'));
+        return text;
+    };
+    QTest::newRow("two od dumps, only the first closed by its offset")
+        << od(oddOlder, true) + od(jpeg, false) << jpeg << true;
+}
+
+void TestForgivingReader::verdicts()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, picture);
+    QFETCH(bool, complete);
+
+    const ForgivingRead read = readForgiving(QStringView(text));
+    const FoundPictures found = findPictures(read.bytes);
+    LoadedPicture loaded;
+    const FoundPicture *chosen = PictureLoader(kPictureAreaSize).loadNewest(read.bytes, found, loaded);
+    QVERIFY2(chosen, qPrintable(read.layout));
+    QCOMPARE(read.bytes.mid(chosen->offset, chosen->length).toHex(' '), picture.toHex(' '));
+    QCOMPARE(loaded.complete, complete);
+}
+
+// Whatever the bytes hold, the finder looks at each at most a few times: repeated units built
+// from marker bytes and segment lengths, every format's signature, many tiny pictures. And no
+// text makes the reading fill more than its bound.
+void TestForgivingReader::workIsLinear_data()
+{
+    QTest::addColumn<QByteArray>("unit"); // repeated to a megabyte; alone when it is that long
+    QTest::addColumn<qint64>("pictures"); // in a megabyte of units; -1: not counted
+
+    QTest::newRow("chained APP0 segments from every start marker")
+        << QByteArray::fromHex("ffd8ffe000060000") << qint64(0);
+    QTest::newRow("frame headers, no end") << QByteArray::fromHex("ffd8ffc0000b080001000101011100")
+                                           << qint64(-1);
+    QTest::newRow("scans of stuffed FF") << QByteArray::fromHex("ffd8ffda0002ff00") << qint64(0);
+    QTest::newRow("restart markers") << QByteArray::fromHex("ffd8ffd0") << qint64(0);
+    QTest::newRow("start markers inside segments")
+        << QByteArray::fromHex("ffd8ffe0000affd8ffe00004ffd8") << qint64(0);
+    QTest::newRow("a frame header of 255 components")
+        << QByteArray::fromHex("d8ffc0d8ff0689004750d850c0d9d8ff00ff0600ff") << qint64(-1);
+    QTest::newRow("tiny whole pictures")
+        << QByteArray::fromHex("ffd8ffc0000b080001000101011100ffd9") << qint64((1 << 20) / 17 + 1);
+    QTest::newRow("PNG signatures with chained chunks")
+        << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\1\0\0\0\1\x08\x02\0\0\0\0\0\0\0"
+                      "\0\0\0\x21" "abcd",
+                      41)
+        << qint64(-1);
+    QTest::newRow("GIF signatures") << QByteArray("GIF89a\1\0\1\0\0\0\0\x21\xf9\x04", 16)
+                                    << qint64(-1);
+    QTest::newRow("BMP headers") << QByteArray("BM\x36\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18)
+                                 << qint64(-1);
+    // Thousands of start markers whose first segments all land in one long run of fill bytes, or of
+    // data without FF, each at another byte of it.
+    for (const char stretch : {'\xff', '\x00'}) {
+        QByteArray landing;
+        constexpr int kStarts = 9000;
+        for (int i = 0; i < kStarts; ++i) {
+            const int length = 6 * kStarts + i - (6 * i + 4) + 2;
+            landing += QByteArray("\xff\xd8\xff\xe0", 4) + char(length >> 8) + char(length & 0xff);
+        }
+        landing += QByteArray((1 << 20) - landing.size() - 1, stretch) + '\x01';
+        QTest::newRow(stretch ? "segments landing in one run of fill bytes"
+                              : "segments landing in one stretch without FF")
+            << landing << qint64(0);
+    }
+    // Units of marker bytes at random.
+    static const char kMarkerBytes[] = "\xff\xd8\xe0\xc0\xda\xd9\xd0\x00\x02\x04\x06\x89PNGBM";
+    QRandomGenerator random(14);
+    for (int i = 0; i < 40; ++i) {
+        QByteArray unit;
+        for (int n = 4 + int(random.bounded(29)); n > 0; --n)
+            unit += kMarkerBytes[random.bounded(int(sizeof kMarkerBytes) - 1)];
+        QTest::newRow(qPrintable(u"random unit %1"_s.arg(i))) << unit << qint64(-1);
+    }
+}
+
+void TestForgivingReader::workIsLinear()
+{
+    QFETCH(QByteArray, unit);
+    QFETCH(qint64, pictures);
+
+    const QByteArray bytes = unit.size() >= (1 << 20) ? unit : repeated(unit, 1 << 20);
+    bytesExamined() = 0;
+    const FoundPictures found = findPictures(bytes);
+    QVERIFY2(bytesExamined() <= 8 * bytes.size(),
+             qPrintable(u"%1 bytes examined for %2"_s.arg(bytesExamined()).arg(bytes.size())));
+    if (pictures >= 0) {
+        QCOMPARE(found.total, pictures);
+        QCOMPARE(found.size(), std::min<std::size_t>(std::size_t(pictures),
+                                                      FoundPictures::kKeptFirst +
+                                                          FoundPictures::kKeptLast));
+        if (pictures > 0)
+            QCOMPARE(found.back().number, pictures);
+    }
+}
+
+// '*' lines each followed by an offset 60 MiB on: together they fill no more than the bound, and
+// the reading says where it stopped.
+void TestForgivingReader::fillIsBoundedForTheWholeText_data()
+{
+    QTest::addColumn<QString>("line"); // %1: the offset
+    QTest::addColumn<int>("base");
+
+    QTest::newRow("hexdump -C") << u"%1  ff d8 ff e0 00 10 4a 46  49 46 00 01 01 00 00 01  |..|"_s
+                                << 16;
+    QTest::newRow("xxd") << u"%1: ffd8 ffe0 0010 4a46 4946 0001 0100 0001  ................"_s
+                         << 16;
+    QTest::newRow("od -x") << u"%1 d8ff e0ff 1000 464a 4649 0100 0001 0100"_s << 8;
+}
+
+void TestForgivingReader::fillIsBoundedForTheWholeText()
+{
+    QFETCH(QString, line);
+    QFETCH(int, base);
+
+    QString text;
+    for (qint64 k = 0; k < 20; ++k)
+        text += line.arg(k * (qint64(60) << 20), base == 8 ? 7 : 8, base, QChar(u'0')) + u"\n*\n"_s;
+    const ForgivingRead read = readForgiving(QStringView(text));
+    QVERIFY2(read.bytes.size() <= ForgivingRead::kMaxFill + text.size(), qPrintable(read.layout));
+    QVERIFY(read.layout.contains(u"补上"_s));
+    QVERIFY2(diagnoseReading(read).join(u'\n').contains(u"读到这里为止"_s),
+             qPrintable(diagnoseReading(read).join(u'\n')));
 }
 
 QTEST_MAIN(TestForgivingReader)

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -39,6 +40,7 @@ class TestMainWindow : public QObject {
 private slots:
     void init();
     void cleanup();
+    void checkRunsAsideAndCanBeCancelled();
 
     void controls_data();
     void controls();
@@ -660,6 +662,34 @@ void TestMainWindow::exitLeavesTheFile()
     QVERIFY(!m_window->isVisible());
     QVERIFY(m_answerer->shown.isEmpty());
     QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), jpeg);
+}
+
+// What follows the described conversion runs aside: while pictures of 65500 x 65500 pixels are
+// looked for and checked (seconds of decoding), the window's event loop goes on, a progress box
+// offers 取消, and 取消 ends the check: nothing is shown or said, and 1.jpg stays as written.
+void TestMainWindow::checkRunsAsideAndCanBeCancelled()
+{
+    // A stray byte first: 1.jpg is no picture, and the text is read again for the pictures.
+    const QByteArray bomb =
+        "\x00" + testing::withClaimedSize(testing::makeJpeg({64, 64}), 65500, 65500).repeated(5);
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(50);
+    QString offered;
+    QTimer::singleShot(800, this, [&] {
+        if (auto *box = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget())) {
+            offered = box->labelText();
+            if (auto *button = box->findChild<QPushButton *>())
+                button->click();
+        }
+    });
+    convert(testing::dumpOf(bomb));
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    QCOMPARE(offered, u"正在检查图片……"_s);
+    QVERIFY2(m_answerer->shown.isEmpty(), qPrintable(m_answerer->shown.value(0).text));
+    QVERIFY(m_window->Image1->pixmap().isNull());
+    QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), bomb);
 }
 
 QTEST_MAIN(TestMainWindow)
