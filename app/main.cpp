@@ -5,7 +5,6 @@
 #include <QCommandLineParser>
 #include <QLoggingCategory>
 
-#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -65,11 +64,9 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
 
 int main(int argc, char *argv[])
 {
-#ifdef SIGXFSZ
     // A write past a file size limit fails with its reason, told to the user, instead of killing
     // the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
+    hexjpg::system::ignoreFileSizeLimit();
     int status = 0;
     const std::optional<QString> folder = readCommandLine(argc, argv, status);
     if (!folder)

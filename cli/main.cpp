@@ -1,10 +1,13 @@
 // hexjpg-cli: the conversion without the window, for scripts and for many dumps.
 
 #include "diagnosis.h"
+#include "files.h"
 #include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
+#include "input.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
+#include "process.h"
 #include "startup.h"
 
 #include <QCommandLineParser>
@@ -18,18 +21,11 @@
 #include <QStringDecoder>
 #include <QStringList>
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
@@ -48,15 +44,13 @@ constexpr qint64 kMaxFiles = qint64(hexjpg::FoundPictures::kKeptFirst);
 constexpr int kDecodeBudgetMs = 5000;
 constexpr int kDecodeBudgetAllMs = 30000;
 
-// The working folder, where 1.jpg goes when the folder's name is not text (see keepRawPaths), and
-// the name it is shown by.
-const QString kWorkingFolder = u"/proc/self/cwd"_s;
+// The name of a folder whose name is not text (see keepRawPaths), as it is shown.
 QString g_workingFolderShown;
 
 QString shown(QString text)
 {
     if (!g_workingFolderShown.isEmpty())
-        text.replace(kWorkingFolder, g_workingFolderShown);
+        text.replace(hexjpg::system::kWorkingFolder, g_workingFolderShown);
     return text;
 }
 
@@ -159,107 +153,6 @@ int parse(const QStringList &args, Options &options)
     return -1;
 }
 
-// The input, read a block at a time: a file, or standard input. A regular file is measured at the
-// start, so that one that shrinks while it is read is noticed.
-class Input {
-public:
-    // raw: the path's bytes where they are not text in the system's encoding.
-    bool open(const QString &name, const QByteArray &raw = {})
-    {
-        m_raw = raw;
-        m_name = name.isEmpty() || name == u"-" ? u"-"_s : name;
-#ifdef Q_OS_UNIX
-        if (m_name == u"-") {
-            m_fd = STDIN_FILENO;
-        } else {
-            m_fd = ::open(m_raw.isEmpty() ? QFile::encodeName(m_name).constData() : m_raw.constData(),
-                          O_RDONLY | O_CLOEXEC);
-            if (m_fd < 0)
-                return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        struct stat info = {};
-        if (::fstat(m_fd, &info) != 0)
-            return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        if (S_ISDIR(info.st_mode))
-            return fail(QString::fromLocal8Bit(std::strerror(EISDIR)));
-        if (S_ISREG(info.st_mode))
-            m_size = info.st_size;
-#else
-        const bool opened = m_name == u"-"
-                                ? m_file.open(stdin, QIODevice::ReadOnly)
-                                : (m_file.setFileName(m_name), m_file.open(QIODevice::ReadOnly));
-        if (!opened)
-            return fail(m_file.errorString());
-        if (!m_file.isSequential())
-            m_size = m_file.size();
-#endif
-        return true;
-    }
-
-    // Up to max bytes; 0 at the end, -1 on a failure (errorString() says why).
-    qint64 read(char *data, qint64 max)
-    {
-#ifdef Q_OS_UNIX
-        for (;;) {
-            const ssize_t got = ::read(m_fd, data, std::size_t(max));
-            if (got >= 0)
-                return count(got);
-            if (errno == EINTR && !hexjpg::interruptionRequested())
-                continue;
-            fail(errno == EINTR ? u"已中断"_s : QString::fromLocal8Bit(std::strerror(errno)));
-            return -1;
-        }
-#else
-        const qint64 got = m_file.read(data, max);
-        if (got < 0)
-            fail(m_file.errorString());
-        return got < 0 ? -1 : count(got);
-#endif
-    }
-
-    QString name() const
-    {
-        return m_name;
-    }
-    // -1: not a regular file
-    qint64 size() const
-    {
-        return m_size;
-    }
-    qint64 total() const
-    {
-        return m_total;
-    }
-    QString errorString() const
-    {
-        return m_error;
-    }
-
-    bool fail(const QString &reason)
-    {
-        m_error = reason;
-        return false;
-    }
-
-private:
-    qint64 count(qint64 got)
-    {
-        m_total += got;
-        return got;
-    }
-
-    QString m_name;
-    QByteArray m_raw;
-    QString m_error;
-    qint64 m_size = -1;
-    qint64 m_total = 0;
-#ifdef Q_OS_UNIX
-    int m_fd = -1;
-#else
-    QFile m_file;
-#endif
-};
-
 bool isAscii(QByteArrayView bytes)
 {
     // A plain loop the compiler turns into vector code: a block is a megabyte.
@@ -340,41 +233,6 @@ private:
     QByteArray m_carry;
 };
 
-volatile std::sig_atomic_t g_signal = 0;
-
-extern "C" void onStopSignal(int signal)
-{
-    g_signal = signal;
-    hexjpg::requestInterruption();
-}
-
-// SIGINT and SIGTERM give up the file being written, so that the earlier 1.jpg stays whole and
-// nothing is left beside it; the tool then ends by the signal as it would have. A write past a
-// file size limit fails with its reason instead of killing the tool.
-void installSignalHandlers()
-{
-#ifdef Q_OS_UNIX
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a blocked read returns, and sees the request
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGXFSZ, SIG_IGN);
-#else
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
-#endif
-}
-
-[[noreturn]] void endBySignal()
-{
-    const int signal = g_signal;
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    std::_Exit(128 + signal);
-}
-
 // With --json, one object on standard output whatever happens.
 void printJson(const QJsonObject &out)
 {
@@ -382,11 +240,12 @@ void printJson(const QJsonObject &out)
     std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
 }
 
-// Stops the run by the signal that asked for it, once the step under way has let go.
+// Ends the run as the stop that asked for it would have, once the step under way has let go: the
+// earlier 1.jpg stays whole and nothing is left beside it.
 void stopIfAsked()
 {
     if (hexjpg::interruptionRequested())
-        endBySignal();
+        hexjpg::system::endByStop();
 }
 
 // What a run found and did: said on standard error as it goes, and as JSON with --json.
@@ -823,7 +682,7 @@ private:
     const Options &m_options;
     Report m_report;
     const hexjpg::PictureLoader m_loader;
-    Input m_input;
+    hexjpg::system::Input m_input;
     std::vector<char> m_block;
     QByteArrayView m_first; // the input's first text, past a byte-order mark
     QStringConverter::Encoding m_encoding = QStringConverter::Utf8;
@@ -832,44 +691,37 @@ private:
 
 } // namespace
 
-// Paths whose bytes are not text in the system's encoding (a folder named on another system, say)
-// lose them when the command line is decoded: they are taken as the bytes given. The input is
-// opened by its bytes; the output folder becomes the working folder, which 1.jpg is then written
-// in, through a name of plain text for it.
+// Paths whose bytes are not text (a folder named on another system, say) lose them when the
+// command line is decoded: they are taken as the bytes given. The input is opened by its bytes;
+// the output folder becomes the working folder, which 1.jpg is then written in through a name of
+// plain text for it.
 bool keepRawPaths(int argc, char *argv[], Options &options)
 {
-#ifdef Q_OS_UNIX
-    auto lossy = [](const QByteArray &raw) { return QFile::encodeName(QFile::decodeName(raw)) != raw; };
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         QByteArray dir;
         if (arg == "--dir" && i + 1 < argc)
-            dir = argv[++i];
+            dir = hexjpg::system::rawPathArgument(argv[++i]);
         else if (arg.startsWith("--dir="))
-            dir = arg.mid(6);
-        else if (!arg.startsWith('-') && lossy(arg))
-            options.inputRaw = arg;
-        if (!dir.isEmpty() && lossy(dir)) {
-            if (::chdir(dir.constData()) != 0) {
-                say(u"无法写入文件："_s + QFile::decodeName(dir) + u'\n' +
-                    QString::fromLocal8Bit(std::strerror(errno)));
-                return false;
-            }
-            options.folder = kWorkingFolder;
-            g_workingFolderShown = QFile::decodeName(dir);
+            dir = hexjpg::system::rawPathArgument(argv[i] + 6);
+        else if (!arg.startsWith('-'))
+            options.inputRaw = hexjpg::system::rawPathArgument(argv[i]);
+        if (dir.isEmpty())
+            continue;
+        QString error;
+        options.folder = hexjpg::system::enterRawFolder(dir, error);
+        g_workingFolderShown = QFile::decodeName(dir);
+        if (options.folder.isEmpty()) {
+            say(u"无法写入文件："_s + g_workingFolderShown + u'\n' + error);
+            return false;
         }
     }
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    Q_UNUSED(options);
-#endif
     return true;
 }
 
 int main(int argc, char *argv[])
 {
-    installSignalHandlers();
+    hexjpg::system::installStopHandlers();
     QCoreApplication app(argc, argv);
     app.setApplicationName(u"hexjpg-cli"_s);
     app.setApplicationVersion(QStringLiteral(HEXJPG_VERSION));

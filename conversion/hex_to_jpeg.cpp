@@ -1,66 +1,16 @@
 #include "hex_to_jpeg.h"
 
+#include "files.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace hexjpg {
-
-namespace {
-
-int duplicate(int fd)
-{
-#ifdef Q_OS_WIN
-    return ::_dup(fd);
-#else
-    return ::dup(fd);
-#endif
-}
-
-void closeDuplicate(int fd)
-{
-#ifdef Q_OS_WIN
-    ::_close(fd);
-#else
-    ::close(fd);
-#endif
-}
-
-// Why following path, a symbolic link, would be refused by the protected-symlinks rule; empty
-// when it is no link, or one that may be followed.
-QString refusedLink(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const QByteArray local = QFile::encodeName(path);
-    struct stat link = {};
-    if (::lstat(local.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
-        return {};
-    struct stat folder = {};
-    if (::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) != 0)
-        return {};
-    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    if (!shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid)
-        return {};
-    return u"它是别人建立的符号链接"_s;
-#else
-    Q_UNUSED(path);
-    return {};
-#endif
-}
-
-} // namespace
 
 QString defaultOutputFolder()
 {
@@ -99,13 +49,13 @@ bool OutputFile::fail(const QString &reason)
 // (a buffered QSaveFile can let a short write through to a successful commit).
 bool OutputFile::open()
 {
-    if (const QString refused = refusedLink(m_path); !refused.isEmpty())
+    if (const QString refused = system::refusedLink(m_path); !refused.isEmpty())
         return fail(refused);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(m_file.errorString());
     // The file beside 1.jpg is open for reading as well: a second handle on it reads back this
     // run's bytes once it has become 1.jpg.
-    m_duplicate = duplicate(m_file.handle());
+    m_duplicate = system::readBackDescriptor(m_file.handle());
     return true;
 }
 
@@ -127,14 +77,14 @@ bool OutputFile::commit()
     if (interruptionRequested())
         return fail(u"已中断"_s);
     if (!m_file.commit())
-        return fail(m_file.errorString());
+        return fail(system::whyNotReplaced(m_path, m_file.errorString()));
     if (m_duplicate >= 0) {
         auto file = std::make_shared<QFile>();
         if (file->open(m_duplicate, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) &&
             file->seek(0))
             m_readBack = std::move(file);
         else
-            closeDuplicate(m_duplicate);
+            system::closeDescriptor(m_duplicate);
         m_duplicate = -1;
     }
     return true;
@@ -147,7 +97,7 @@ void OutputFile::cancel()
         m_file.commit(); // with writing cancelled, this removes the file beside 1.jpg
     }
     if (m_duplicate >= 0)
-        closeDuplicate(m_duplicate);
+        system::closeDescriptor(m_duplicate);
     m_duplicate = -1;
 }
 

@@ -2,6 +2,8 @@
 
 // What both programs do as they start: Qt's own translations, and their command line's help.
 
+#include "process.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -26,8 +28,8 @@ QString helpText(const QCommandLineParser &parser, QStringView more);
 // The program's name and version, for --version.
 QString versionText();
 
-// A line of text to standard output or standard error, in UTF-8.
-void printLine(std::FILE *to, const QString &text);
+// A line of text to standard output or standard error (see system/process.h).
+using hexjpg::system::printLine;
 
 // Where 1.jpg goes: the folder --dir names, or without it where the program puts it (see
 // hexjpg::defaultOutputFolder). An empty --dir, most likely "$UNSET", is a problem: writing beside

@@ -58,9 +58,3 @@ QString outputFolder(const QCommandLineParser &parser, const QCommandLineOption 
         problem = QStringLiteral("--dir 后面的文件夹是空的");
     return parser.value(dir);
 }
-
-void printLine(std::FILE *to, const QString &text)
-{
-    const QByteArray utf8 = (text + u'\n').toUtf8();
-    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
-}

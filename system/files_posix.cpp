@@ -1,0 +1,61 @@
+#include "files.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace hexjpg::system {
+
+int readBackDescriptor(int fd)
+{
+    return ::dup(fd);
+}
+
+void closeDescriptor(int fd)
+{
+    ::close(fd);
+}
+
+QString refusedLink(const QString &path)
+{
+    const QByteArray local = QFile::encodeName(path);
+    struct stat link = {};
+    if (::lstat(local.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return {};
+    struct stat folder = {};
+    if (::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) != 0)
+        return {};
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    if (!shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid)
+        return {};
+    return u"它是别人建立的符号链接"_s;
+}
+
+QString whyNotReplaced(const QString &, const QString &reason)
+{
+    return reason; // a file open elsewhere is replaced all the same
+}
+
+QByteArray rawPathArgument(const char *argument)
+{
+    const QByteArray raw(argument);
+    return QFile::encodeName(QFile::decodeName(raw)) == raw ? QByteArray() : raw;
+}
+
+// QSaveFile makes the folder absolute through getcwd, which Qt decodes as text: the kernel's
+// name for the working folder is text.
+QString enterRawFolder(const QByteArray &folder, QString &error)
+{
+    if (::chdir(folder.constData()) == 0)
+        return kWorkingFolder;
+    error = QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+}
+
+} // namespace hexjpg::system

@@ -1,0 +1,61 @@
+#include "input.h"
+
+#include "interruption.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
+using namespace Qt::StringLiterals;
+
+namespace hexjpg::system {
+
+struct Input::Handle {
+    QFile file;
+};
+
+Input::Input()
+    : m_handle(std::make_unique<Handle>())
+{
+}
+
+Input::~Input() = default;
+
+bool Input::open(const QString &name, const QByteArray &)
+{
+    m_name = name.isEmpty() || name == u"-" ? u"-"_s : name;
+    QFile &file = m_handle->file;
+    if (m_name == u"-") {
+        // Bytes as they come: no CR LF made LF, no Ctrl+Z taken for the end.
+        ::_setmode(::_fileno(stdin), _O_BINARY);
+        if (!file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return fail(file.errorString());
+    } else {
+        file.setFileName(m_name);
+        if (QFileInfo(m_name).isDir())
+            return fail(u"是一个文件夹"_s);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return fail(file.errorString());
+    }
+    if (!file.isSequential())
+        m_size = file.size();
+    return true;
+}
+
+qint64 Input::read(char *data, qint64 max)
+{
+    if (interruptionRequested())
+        return fail(u"已中断"_s), -1;
+    const qint64 got = m_handle->file.read(data, max);
+    if (got < 0) {
+        fail(m_handle->file.errorString());
+        return -1;
+    }
+    m_total += got;
+    return got;
+}
+
+} // namespace hexjpg::system

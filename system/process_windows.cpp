@@ -1,0 +1,55 @@
+#include "process.h"
+
+#include "interruption.h"
+
+#include <windows.h>
+
+namespace hexjpg::system {
+
+namespace {
+
+// Called on a thread of its own: the work under way sees the request and gives up.
+BOOL WINAPI onConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+        requestInterruption();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+void installStopHandlers()
+{
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+void ignoreFileSizeLimit() {}
+
+void endByStop()
+{
+    // As a console program that Ctrl+C ended: the status cmd.exe and PowerShell show for it.
+    ::ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+void printLine(std::FILE *to, const QString &text)
+{
+    const HANDLE handle = ::GetStdHandle(to == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+        std::fflush(to);
+        const std::wstring wide = (text + u'\n').toStdWString();
+        DWORD written = 0;
+        ::WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
+        return;
+    }
+    const QByteArray utf8 = (text + u'\n').toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
+}
+
+} // namespace hexjpg::system
