@@ -117,8 +117,11 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
 
 QFont Form1::windowFont()
 {
-    static const QStringList candidates = {u"SimSun"_s, u"AR PL UMing CN"_s,
-                                           u"Noto Sans Mono CJK SC"_s, u"WenQuanYi Zen Hei Mono"_s};
+    // 宋体 where Windows has it, then the CJK faces other Windows systems and Linux have: never a
+    // Western face that draws boxes for the Chinese captions.
+    static const QStringList candidates = {
+        u"SimSun"_s,         u"NSimSun"_s,           u"Microsoft YaHei"_s,
+        u"AR PL UMing CN"_s, u"Noto Sans Mono CJK SC"_s, u"WenQuanYi Zen Hei Mono"_s};
     QString family = candidates.first();
     for (const QString &candidate : candidates) {
         if (QFontDatabase::hasFamily(candidate)) {

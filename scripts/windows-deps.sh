@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds what the Windows programs link statically, from Debian's own sources, into a cache outside
-# the work tree: Qt's base module (with its serial-port module's neighbours left out) and
-# libjpeg-turbo, both for x86_64-w64-mingw32. Rebuilt only when the recipe changes: the cache's
-# name carries a hash of packaging/windows/. Prints the cache's folder on its last line.
+# the work tree: Qt's base module and libjpeg-turbo, both for x86_64-w64-mingw32. Rebuilt only when
+# the recipe changes: the cache's name carries a hash of the recipe (the toolchain file, Qt's
+# options, the patch and this script). Prints the cache's folder on its last line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 recipe=packaging/windows
 bash scripts/deps.sh build-essential cmake ninja-build dpkg-dev g++-mingw-w64-x86-64-posix \
     gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools nasm \
     qt6-base-dev qt6-base-dev-tools
-hash=$(cat "$recipe"/* scripts/windows-deps.sh | sha256sum | cut -c1-12)
+hash=$(cat "$recipe"/toolchain-mingw64.cmake "$recipe"/qtbase-options.txt \
+    "$recipe"/qtbase-directwrite.patch scripts/windows-deps.sh | sha256sum | cut -c1-12)
 cache=${HEXJPG_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/hexjpg/win64-qt-6.4.2-$hash}
 if [[ -f "$cache/.complete" ]]; then
     echo "$cache"

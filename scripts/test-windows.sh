@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the Windows programs and their tests, and runs them under Wine, in a Wine prefix and an X
+# server of their own; exits non-zero on any failure. The first run on a machine builds Qt for
+# Windows first (see README.md); later runs reuse it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh wine wine64 xvfb xdotool xclip imagemagick x11-utils
+bash scripts/build-windows.sh
+build=$(pwd)/${BUILD_DIR:-build-windows}
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=-all
+# An X server for Wine's window system; the test suites themselves draw offscreen.
+display=:$((RANDOM % 200 + 300))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
+export DISPLAY=$display
+[[ -d "$WINEPREFIX" ]] || wineboot --init >/dev/null 2>&1 || true
+cd "$build"
+ctest --output-on-failure --timeout 900
