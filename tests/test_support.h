@@ -7,7 +7,13 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
-#include <QImageWriter>
+
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" {
+#include <jpeglib.h>
+}
 #include <QPainter>
 #include <QString>
 
@@ -85,6 +91,38 @@ private:
 };
 #endif
 
+// A picture as JPEG, by libjpeg-turbo itself: the programs decode with it, and Qt's own JPEG
+// plug-in is not in every build (the Windows one leaves it out).
+inline QByteArray encodeJpeg(const QImage &picture, bool progressive = false, int quality = 85)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char *out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(image.width());
+    cinfo.image_height = JDIMENSION(image.height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uchar *>(image.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
 // A JPEG with some structure in it, so that it is not all one colour.
 inline QByteArray makeJpeg(QSize size, bool progressive = false)
 {
@@ -94,14 +132,7 @@ inline QByteArray makeJpeg(QSize size, bool progressive = false)
     painter.setBrush(QColor(20, 160, 60));
     painter.drawEllipse(QRect(QPoint(size.width() / 4, size.height() / 4), size / 2));
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(85);
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
+    return encodeJpeg(image, progressive);
 }
 
 // The frame header's height and width set to h and w, in a baseline or progressive JPEG.

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/resource.h>
@@ -85,6 +88,7 @@ private slots:
     void damagedAndEmptyRuns();
     void stopsAtOnceWhileDecoding();
     void pathsThatAreNotText();
+    void fileHeldOpenByAnotherProgram();
 };
 
 void TestCli::exitStatus_data()
@@ -498,6 +502,31 @@ void TestCli::pathsThatAreNotText()
     ::unlink(input.constData());
     ::rmdir(folder.constData());
     QCOMPARE(bytes, jpeg);
+#endif
+}
+
+// On Windows a 1.jpg that another program holds open without sharing its deletion (an image
+// viewer, say) cannot be replaced: the run says so, the earlier file stays whole, and nothing is
+// left beside it.
+void TestCli::fileHeldOpenByAnotherProgram()
+{
+#ifndef Q_OS_WIN
+    QSKIP("an open file is replaced all the same on POSIX systems");
+#else
+    QTemporaryDir dir;
+    const QString path = QDir::toNativeSeparators(dir.filePath(u"1.jpg"_s));
+    QVERIFY(testing::writeFile(path, "earlier"));
+    const HANDLE held = ::CreateFileW(path.toStdWString().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    QVERIFY(held != INVALID_HANDLE_VALUE);
+    const Run run = runCli(QStringLiteral(HEXJPG_CLI), {u"--dir"_s, dir.path()},
+                           testing::dumpOf(testing::makeJpeg({64, 48})).toUtf8());
+    ::CloseHandle(held);
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(u"另一个程序正在使用这个文件"_s), qPrintable(run.err));
+    QVERIFY2(run.err.contains(path), qPrintable(run.err));
+    QCOMPARE(readAll(path), QByteArray("earlier"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"1.jpg"_s});
 #endif
 }
 

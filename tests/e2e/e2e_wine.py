@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""hexjpg.exe under Wine, driven as a person on Windows drives it: the clipboard, clicks, keys.
+
+    e2e_wine.py PROGRAM.exe
+
+Starts its own Xvfb, copies the program into a fresh folder whose name holds a blank and Chinese
+characters, and runs it there with Wine, in the Wine prefix that WINEPREFIX names. The window
+appears under its title, a pasted dump becomes 1.jpg beside the program and is shown, 清除 brings
+the brown panel back, and 退出 ends the program with status 0. Exits 77 (skipped) when no X server
+can be started.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+import e2e_window as w
+
+CLIENT_SIZE = w.WINDOW_SIZE
+
+
+def client_origin(window):
+    """Where the window's client area starts on the screen: Wine draws the caption itself."""
+    shell = w.run('xdotool', 'getwindowgeometry', '--shell', window).decode()
+    values = dict(line.split('=') for line in shell.split())
+    x, y, width, height = (int(values[k]) for k in ('X', 'Y', 'WIDTH', 'HEIGHT'))
+    border = max(0, (width - CLIENT_SIZE[0]) // 2)
+    return x + border, y + height - CLIENT_SIZE[1] - border, x, y
+
+
+def click(window, origin, point):
+    cx, cy, wx, wy = origin
+    w.run('xdotool', 'mousemove', '--window', window, str(cx - wx + point[0]),
+          str(cy - wy + point[1]), 'click', '1')
+
+
+def picture_area(origin):
+    left, top, width, height = w.PICTURE_AREA
+    return w.screenshot(origin[0] + left + 20, origin[1] + top + 20, width - 40, height - 40)
+
+
+def brownness(pixels):
+    return w.mean_difference(pixels, [[w.BROWN] * len(pixels[0])] * len(pixels))
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    started = w.start_xvfb()
+    if started is None:
+        print('SKIP: no X server could be started', file=sys.stderr)
+        return w.SKIP
+    server, display = started
+    folder = Path(tempfile.mkdtemp()) / '测试 文件夹'
+    folder.mkdir()
+    program = folder / 'hexjpg.exe'
+    shutil.copy(sys.argv[1], program)
+    w.ENV = dict(os.environ, DISPLAY=display, WINEDEBUG='-all')
+    picture = folder / 'picture.jpg'
+    w.run('convert', '-size', '320x240', 'plasma:fractal', '-quality', '90', str(picture))
+    jpeg = picture.read_bytes()
+    app = subprocess.Popen(['wine', str(program)], cwd=folder, env=w.ENV,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        started_at = time.monotonic()
+        window = w.wait_for('the window', lambda: w.find_windows(w.TITLE), timeout=90)[0]
+        print(f'window after {time.monotonic() - started_at:.1f} s')
+        time.sleep(1)
+        origin = client_origin(window)
+        assert brownness(picture_area(origin)) < 10, 'the brown panel shows at start'
+
+        w.serve_clipboard(w.dump(jpeg, 16))
+        click(window, origin, w.TEXT1)
+        w.run('xdotool', 'key', '--window', window, 'ctrl+v')
+        time.sleep(1)
+        click(window, origin, w.COMMAND1)
+        written = folder / '1.jpg'
+        w.wait_for('1.jpg', lambda: written.exists() and written.read_bytes() == jpeg, 30)
+        w.wait_for('the picture', lambda: brownness(picture_area(origin)) > 30, 15)
+
+        click(window, origin, w.COMMAND2)
+        w.wait_for('the brown panel', lambda: brownness(picture_area(origin)) < 10, 15)
+
+        click(window, origin, w.COMMAND4)
+        status = app.wait(timeout=30)
+        assert status == 0, f'退出 ended the program with status {status}'
+        print('e2e under Wine: passed')
+        return 0
+    except BaseException:
+        subprocess.run(['import', '-window', 'root', str(Path(tempfile.gettempdir()) /
+                                                         'e2e_wine_failure.png')], env=w.ENV)
+        raise
+    finally:
+        if app.poll() is None:
+            app.kill()
+        server.terminate()
+        server.wait()
+        shutil.rmtree(folder.parent, ignore_errors=True)
+
+
+if __name__ == '__main__':
+    sys.exit(main())
