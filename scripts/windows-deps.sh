@@ -16,9 +16,10 @@ if [[ -f "$cache/.complete" ]]; then
     echo "$cache"
     exit 0
 fi
-work=$(mktemp -d "${TMPDIR:-/tmp}/hexjpg-windows-deps.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$cache"
+# The sources and build trees stay beside the cache until it is complete: a run that stops is
+# taken up where it stopped.
+work=$cache.work
+mkdir -p "$cache" "$work"
 
 # Debian's source packages, from the same archive and suite as the machine's binary packages.
 if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
@@ -29,8 +30,13 @@ if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
     "${sudo[@]}" cp "$work/sources" "$list"
     "${sudo[@]}" apt-get update -q
 fi
-(cd "$work" && apt-get source -q --download-only qt6-base libjpeg-turbo >/dev/null &&
-    dpkg-source -x qt6-base_*.dsc qtbase >/dev/null && dpkg-source -x libjpeg-turbo_*.dsc jpeg >/dev/null)
+if [[ ! -d "$work/qtbase" || ! -d "$work/jpeg" ]]; then
+    rm -rf "$work/qtbase" "$work/jpeg"
+    (cd "$work" && apt-get source -q --download-only qt6-base libjpeg-turbo >/dev/null &&
+        dpkg-source -x qt6-base_*.dsc qtbase >/dev/null &&
+        dpkg-source -x libjpeg-turbo_*.dsc jpeg >/dev/null &&
+        patch -d qtbase -p1 < "$OLDPWD/$recipe/qtbase-directwrite.patch" >/dev/null)
+fi
 
 toolchain=$(pwd)/$recipe/toolchain-mingw64.cmake
 cmake -S "$work/jpeg" -B "$work/jpeg-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -38,7 +44,6 @@ cmake -S "$work/jpeg" -B "$work/jpeg-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$to
     -DENABLE_STATIC=ON -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DWITH_TURBOJPEG=OFF >/dev/null
 cmake --build "$work/jpeg-build" --target install >/dev/null
 
-patch -d "$work/qtbase" -p1 < "$recipe/qtbase-directwrite.patch"
 cmake -S "$work/qtbase" -B "$work/qt-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$cache" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -46,4 +51,5 @@ cmake -S "$work/qtbase" -B "$work/qt-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$to
 cmake --build "$work/qt-build" --parallel "$(nproc)"
 cmake --install "$work/qt-build" >/dev/null
 touch "$cache/.complete"
+rm -rf "$work"
 echo "$cache"

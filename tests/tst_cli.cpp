@@ -172,7 +172,7 @@ void TestCli::exitStatus()
 void TestCli::writesBesideItselfByDefault()
 {
     QTemporaryDir dir;
-    const QString program = dir.filePath(u"hexjpg-cli"_s);
+    const QString program = dir.filePath(QFileInfo(QStringLiteral(HEXJPG_CLI)).fileName());
     QVERIFY(QFile::copy(QStringLiteral(HEXJPG_CLI), program));
     const QByteArray jpeg = testing::makeJpeg({64, 64});
     const Run run = runCli(program, {}, testing::dumpOf(jpeg).toUtf8());
