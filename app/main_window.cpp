@@ -201,6 +201,7 @@ void Form1::Command1_Click()
     }
 
     const Checked checked = checkAside(written);
+    written.written.reset(); // let go of 1.jpg: Windows replaces no file that is open
     if (checked.cancelled)
         return;
     if (checked.outOfMemory) {

@@ -7,7 +7,7 @@
 #include "input.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
-#include "process.h"
+#include "console.h"
 #include "startup.h"
 
 #include <QCommandLineParser>

@@ -37,6 +37,8 @@ OutputFile::OutputFile(const QString &folder, QStringView name)
 {
 }
 
+OutputFile::~OutputFile() = default;
+
 bool OutputFile::fail(const QString &reason)
 {
     if (m_error.isEmpty())
@@ -53,9 +55,8 @@ bool OutputFile::open()
         return fail(refused);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(m_file.errorString());
-    // The file beside 1.jpg is open for reading as well: a second handle on it reads back this
-    // run's bytes once it has become 1.jpg.
-    m_duplicate = system::readBackDescriptor(m_file.handle());
+    // What is written is read back once it has become 1.jpg: this run's bytes, not another's.
+    m_hold = std::make_unique<system::ReadBack>(m_file.handle());
     return true;
 }
 
@@ -78,14 +79,12 @@ bool OutputFile::commit()
         return fail(u"已中断"_s);
     if (!m_file.commit())
         return fail(system::whyNotReplaced(m_path, m_file.errorString()));
-    if (m_duplicate >= 0) {
+    if (m_hold) {
+        const int fd = m_hold->open(m_path);
+        m_hold.reset();
         auto file = std::make_shared<QFile>();
-        if (file->open(m_duplicate, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) &&
-            file->seek(0))
+        if (fd >= 0 && file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
             m_readBack = std::move(file);
-        else
-            system::closeDescriptor(m_duplicate);
-        m_duplicate = -1;
     }
     return true;
 }
@@ -96,9 +95,7 @@ void OutputFile::cancel()
         m_file.cancelWriting();
         m_file.commit(); // with writing cancelled, this removes the file beside 1.jpg
     }
-    if (m_duplicate >= 0)
-        system::closeDescriptor(m_duplicate);
-    m_duplicate = -1;
+    m_hold.reset();
 }
 
 namespace {

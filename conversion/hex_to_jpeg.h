@@ -15,6 +15,10 @@
 
 namespace hexjpg {
 
+namespace system {
+class ReadBack;
+}
+
 inline constexpr QStringView kOutputFileName = u"1.jpg";
 
 // Where 1.jpg goes unless told otherwise: beside the program where it runs from its build folder
@@ -39,6 +43,7 @@ QString outputPath(const QString &folder, QStringView name = kOutputFileName);
 class OutputFile : public ByteSink {
 public:
     explicit OutputFile(const QString &folder, QStringView name = kOutputFileName);
+    ~OutputFile();
 
     bool open();
     bool write(std::span<const std::uint8_t> block) override;
@@ -56,7 +61,7 @@ private:
 
     QString m_path;
     QSaveFile m_file;
-    int m_duplicate = -1;
+    std::unique_ptr<system::ReadBack> m_hold; // the file written, to be read back
     QString m_error;
     std::shared_ptr<QIODevice> m_readBack;
 };

@@ -23,8 +23,13 @@ bool installQtTranslations(QCoreApplication &app, const QLocale &system)
                          system.language() == QLocale::AnyLanguage;
     const QLocale language = chinese ? QLocale(QLocale::Chinese, QLocale::China) : system;
     auto *translator = new QTranslator(&app);
-    if (translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"), folder) &&
-        app.installTranslator(translator))
+    // Qt's own folder (Debian's qt6-translations-l10n), or the Chinese one carried in the program
+    // where no Qt is installed beside it (Windows).
+    const bool loaded =
+        translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"), folder) ||
+        translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QStringLiteral(":/qt-translations"));
+    if (loaded && app.installTranslator(translator))
         return true;
     delete translator;
     return false;

@@ -2,7 +2,7 @@
 
 // What both programs do as they start: Qt's own translations, and their command line's help.
 
-#include "process.h"
+#include "console.h"
 
 #include <QLocale>
 #include <QString>
@@ -28,7 +28,7 @@ QString helpText(const QCommandLineParser &parser, QStringView more);
 // The program's name and version, for --version.
 QString versionText();
 
-// A line of text to standard output or standard error (see system/process.h).
+// A line of text to standard output or standard error (see system/console.h).
 using hexjpg::system::printLine;
 
 // Where 1.jpg goes: the folder --dir names, or without it where the program puts it (see

@@ -8,10 +8,23 @@
 
 namespace hexjpg::system {
 
-// A descriptor of its own on the open file fd, for reading, that lets the file be renamed and
-// replaced while it stays open; -1 when there can be none.
-int readBackDescriptor(int fd);
-void closeDescriptor(int fd);
+// The file being written, read back once it has replaced 1.jpg: the very bytes this run wrote,
+// whatever another program has done to the path since. Taken hold of while the file is open for
+// writing (fd); opened for reading after the replacement.
+class ReadBack {
+public:
+    explicit ReadBack(int fd);
+    ~ReadBack();
+    ReadBack(const ReadBack &) = delete;
+    ReadBack &operator=(const ReadBack &) = delete;
+
+    // A descriptor for reading the file written, now named path, from its first byte; -1 when
+    // that file cannot be had (it was replaced by another in the meantime, say). Once only.
+    int open(const QString &path);
+
+private:
+    qint64 m_hold[3] = {-1, -1, -1};
+};
 
 // Why following path, a symbolic link, would be refused by the protected-symlinks rule; empty
 // when it is no link, or one that may be followed.

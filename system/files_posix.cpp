@@ -12,14 +12,27 @@ using namespace Qt::StringLiterals;
 
 namespace hexjpg::system {
 
-int readBackDescriptor(int fd)
+// A second descriptor on the open file: it goes on naming the same file however it is renamed.
+ReadBack::ReadBack(int fd)
 {
-    return ::dup(fd);
+    m_hold[0] = ::dup(fd);
 }
 
-void closeDescriptor(int fd)
+ReadBack::~ReadBack()
 {
-    ::close(fd);
+    if (m_hold[0] >= 0)
+        ::close(int(m_hold[0]));
+}
+
+int ReadBack::open(const QString &)
+{
+    const int fd = int(m_hold[0]);
+    m_hold[0] = -1;
+    if (fd >= 0 && ::lseek(fd, 0, SEEK_SET) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 QString refusedLink(const QString &path)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -15,6 +16,7 @@ namespace hexjpg::system {
 
 struct Input::Handle {
     QFile file;
+    bool standardInput = false; // read with the C runtime: Qt's file reads a pipe poorly here
 };
 
 Input::Input()
@@ -31,8 +33,8 @@ bool Input::open(const QString &name, const QByteArray &)
     if (m_name == u"-") {
         // Bytes as they come: no CR LF made LF, no Ctrl+Z taken for the end.
         ::_setmode(::_fileno(stdin), _O_BINARY);
-        if (!file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered))
-            return fail(file.errorString());
+        m_handle->standardInput = true;
+        return true;
     } else {
         file.setFileName(m_name);
         if (QFileInfo(m_name).isDir())
@@ -47,9 +49,14 @@ bool Input::open(const QString &name, const QByteArray &)
 
 qint64 Input::read(char *data, qint64 max)
 {
-    if (interruptionRequested())
-        return fail(u"已中断"_s), -1;
-    const qint64 got = m_handle->file.read(data, max);
+    if (interruptionRequested()) {
+        fail(u"已中断"_s);
+        return -1;
+    }
+    const qint64 got =
+        m_handle->standardInput
+            ? qint64(::_read(::_fileno(stdin), data, unsigned(std::min<qint64>(max, 1 << 30))))
+            : m_handle->file.read(data, max);
     if (got < 0) {
         fail(m_handle->file.errorString());
         return -1;

@@ -146,6 +146,8 @@ void TestForgivingReader::captures()
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, layout);
+    if (text.isEmpty())
+        QSKIP("the tool that prints this layout does not run here (Windows)");
 
     const ForgivingRead read = readForgiving(QStringView(text));
     QCOMPARE(read.bytes.toHex(' '), bytes.toHex(' '));

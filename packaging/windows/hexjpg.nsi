@@ -1,7 +1,7 @@
 ; The setup program: the two programs in Program Files, a Start-menu entry with the icon, an
 ; uninstaller listed in Apps & features, and the marker that sends 1.jpg to the user's pictures
 ; folder, as the Debian package does. makensis -DVERSION=... -DFILES=... -DOUT=... hexjpg.nsi
-Unicode true
+Target amd64-unicode ; a 64-bit setup program for 64-bit programs
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -18,6 +18,7 @@ VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey /LANG=2052 "ProductName" "${NAME}"
 VIAddVersionKey /LANG=2052 "FileDescription" "${NAME} 安装程序"
 VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=2052 "LegalCopyright" "hexjpg"
 
 Page directory
 Page instfiles

@@ -4,4 +4,10 @@
 set -euo pipefail
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-exec wine "$@"
+# A test suite's log, written to a file (HEXJPG_TEST_LOG), is printed once it has run.
+log=${HEXJPG_TEST_LOG:-}
+[[ -z "$log" ]] || rm -f "$log"
+status=0
+wine "$@" || status=$?
+[[ -z "$log" || ! -f "$log" ]] || cat "$log"
+exit "$status"

@@ -75,7 +75,7 @@ def main():
 
         w.serve_clipboard(w.dump(jpeg, 16))
         click(window, origin, w.TEXT1)
-        w.run('xdotool', 'key', '--window', window, 'ctrl+v')
+        w.run('xdotool', 'key', 'ctrl+v')  # as typed: Wine takes no keys sent to a window
         time.sleep(1)
         click(window, origin, w.COMMAND1)
         written = folder / '1.jpg'

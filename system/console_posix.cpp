@@ -1,4 +1,4 @@
-#include "process.h"
+#include "console.h"
 
 #include "interruption.h"
 

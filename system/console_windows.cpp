@@ -1,4 +1,4 @@
-#include "process.h"
+#include "console.h"
 
 #include "interruption.h"
 
@@ -33,8 +33,9 @@ void ignoreFileSizeLimit() {}
 
 void endByStop()
 {
-    // As a console program that Ctrl+C ended: the status cmd.exe and PowerShell show for it.
-    ::ExitProcess(STATUS_CONTROL_C_EXIT);
+    // As a console program that Ctrl+C ended: the status cmd.exe and PowerShell show for it
+    // (STATUS_CONTROL_C_EXIT).
+    ::ExitProcess(0xC000013A);
 }
 
 void printLine(std::FILE *to, const QString &text)
