@@ -15,6 +15,11 @@ Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
-[[ -d "$WINEPREFIX" ]] || wineboot --init >/dev/null 2>&1 || true
+# A new prefix goes on setting itself up after wineboot returns (its clipboard among the rest):
+# the tests start once Wine has settled.
+if [[ ! -d "$WINEPREFIX" ]]; then
+    wineboot --init >/dev/null 2>&1 || true
+    wineserver -w || true
+fi
 cd "$build"
 ctest --output-on-failure --timeout 900

@@ -42,6 +42,12 @@ def picture_area(origin):
     return w.screenshot(origin[0] + left + 20, origin[1] + top + 20, width - 40, height - 40)
 
 
+def panel_has_text(origin):
+    """Whether the text panel shows anything but its white ground."""
+    pixels = w.screenshot(origin[0] + 12, origin[1] + 12, 280, 60)
+    return w.mean_difference(pixels, [[(255, 255, 255)] * 280] * 60) > 2
+
+
 def brownness(pixels):
     return w.mean_difference(pixels, [[w.BROWN] * len(pixels[0])] * len(pixels))
 
@@ -73,10 +79,18 @@ def main():
         origin = client_origin(window)
         assert brownness(picture_area(origin)) < 10, 'the brown panel shows at start'
 
-        w.serve_clipboard(w.dump(jpeg, 16))
-        click(window, origin, w.TEXT1)
-        w.run('xdotool', 'key', 'ctrl+v')  # as typed: Wine takes no keys sent to a window
-        time.sleep(1)
+        # Pasted as typed (Wine takes no keys sent to a window), and again while the panel stays
+        # empty: in a new Wine prefix the clipboard comes up a moment after the first window.
+        for attempt in range(5):
+            w.serve_clipboard(w.dump(jpeg, 16))
+            click(window, origin, w.TEXT1)
+            w.run('xdotool', 'key', 'ctrl+v')
+            try:
+                w.wait_for('the pasted text', lambda: panel_has_text(origin), 4)
+                break
+            except AssertionError:
+                if attempt == 4:
+                    raise
         click(window, origin, w.COMMAND1)
         written = folder / '1.jpg'
         w.wait_for('1.jpg', lambda: written.exists() and written.read_bytes() == jpeg, 30)
