@@ -24,9 +24,9 @@ MemoryReader::MemoryReader(QByteArrayView bytes)
 {
 }
 
-// Moves to where stop first holds, through the stretches known to lead to it; a long stretch
-// crossed becomes known.
-template <typename Stop> void MemoryReader::cross(std::map<qint64, qint64> &known, Stop stop)
+// Moves to where the stretch from here ends (scan(from, limit) finds that end before limit, or
+// gives limit), through the stretches known to lead there; a long stretch crossed becomes known.
+template <typename Scan> void MemoryReader::cross(std::map<qint64, qint64> &known, Scan scan)
 {
     constexpr qint64 kRemembered = 16;
     auto after = known.upper_bound(m_at);
@@ -40,8 +40,7 @@ template <typename Stop> void MemoryReader::cross(std::map<qint64, qint64> &know
     // Up to the next known stretch at most: from there on, the way is known.
     const qint64 from = m_at;
     const qint64 limit = after == known.end() ? m_size : after->first;
-    while (m_at < limit && !stop(m_data[m_at]))
-        ++m_at;
+    m_at = scan(m_at, limit);
     bytesExamined() += m_at - from + (m_at < m_size);
     if (m_at == limit && after != known.end()) {
         m_at = after->second;
@@ -53,12 +52,19 @@ template <typename Stop> void MemoryReader::cross(std::map<qint64, qint64> &know
 
 void MemoryReader::toNextFF()
 {
-    cross(m_clear, [](unsigned char c) { return c == 0xff; });
+    cross(m_clear, [this](qint64 from, qint64 limit) {
+        const void *ff = std::memchr(m_data + from, 0xff, std::size_t(limit - from));
+        return ff ? static_cast<const unsigned char *>(ff) - m_data : limit;
+    });
 }
 
 void MemoryReader::skipFill()
 {
-    cross(m_fill, [](unsigned char c) { return c != 0xff; });
+    cross(m_fill, [this](qint64 from, qint64 limit) {
+        while (from < limit && m_data[from] == 0xff)
+            ++from;
+        return from;
+    });
 }
 
 void MemoryReader::forgetBefore(qint64 at)

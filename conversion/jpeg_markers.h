@@ -91,7 +91,7 @@ private:
     // Long stretches crossed: [from, to] maps from to to, where to is the stretch's end.
     std::map<qint64, qint64> m_clear; // no FF before to, and an FF (or the end) at to
     std::map<qint64, qint64> m_fill;  // only FF before to, and no FF at to
-    template <typename Stop> void cross(std::map<qint64, qint64> &known, Stop stop);
+    template <typename Scan> void cross(std::map<qint64, qint64> &known, Scan scan);
 };
 
 struct Frame {

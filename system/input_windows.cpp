@@ -6,7 +6,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 
@@ -58,7 +60,8 @@ qint64 Input::read(char *data, qint64 max)
             ? qint64(::_read(::_fileno(stdin), data, unsigned(std::min<qint64>(max, 1 << 30))))
             : m_handle->file.read(data, max);
     if (got < 0) {
-        fail(m_handle->file.errorString());
+        fail(m_handle->standardInput ? QString::fromLocal8Bit(std::strerror(errno))
+                                     : m_handle->file.errorString());
         return -1;
     }
     m_total += got;
