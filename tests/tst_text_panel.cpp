@@ -340,7 +340,9 @@ void TestTextPanel::mouse()
     QTRY_VERIFY(m_panel->firstVisibleLine() > 3);
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(first.center().x(), view->height() + 40));
     QCOMPARE(m_panel->selectionStart(), 0);
-    QVERIFY(m_panel->selectionEnd() > 30 * 49);
+    // However far it got, the selection reaches the bottom of what is shown.
+    QVERIFY(m_panel->selectionEnd() >= m_panel->positionAt(QPoint(first.center().x(), view->height() - 1)));
+    QVERIFY(m_panel->selectionEnd() > 4 * 49);
 
     // The wheel scrolls three lines a notch.
     m_panel->verticalScrollBar()->setValue(0);
