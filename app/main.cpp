@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLoggingCategory>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -18,9 +19,15 @@ void name(QCoreApplication &app)
     app.setApplicationVersion(QStringLiteral(HEXJPG_VERSION));
 }
 
+struct Start {
+    QString folder; // where 1.jpg goes
+    QString serial; // the port to receive from, if any
+    qint32 baud = 115200;
+};
+
 // The command line, read before any window exists: --help and --version need no display, and a
-// bad option opens no window. Returns the folder to write 1.jpg to, or the status to end with.
-std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
+// bad option opens no window. Returns how to start, or nothing and the status to end with.
+std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
 {
     QCoreApplication app(argc, argv);
     name(app);
@@ -32,19 +39,37 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption folderOption(u"dir"_s, u"把 1.jpg 写入该文件夹。"_s, u"文件夹"_s);
-    parser.addOption(folderOption);
+    const QCommandLineOption serialOption(
+        u"serial"_s, u"一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。"_s,
+        u"串口"_s);
+    const QCommandLineOption baudOption(u"baud"_s, u"串口的波特率（默认 115200）。"_s,
+                                        u"波特率"_s);
+    parser.addOptions({folderOption, serialOption, baudOption});
 
     status = 0;
-    QString problem, folder;
-    if (!parser.parse(app.arguments()))
+    QString problem;
+    Start start;
+    if (!parser.parse(app.arguments())) {
         problem = parser.errorText();
-    else if (!parser.positionalArguments().isEmpty())
+    } else if (!parser.positionalArguments().isEmpty()) {
         problem = u"多余的参数："_s + parser.positionalArguments().join(u' ');
-    else
-        folder = outputFolder(parser, folderOption, problem);
+    } else {
+        start.folder = outputFolder(parser, folderOption, problem);
+        start.serial = parser.value(serialOption);
+        if (parser.isSet(baudOption)) {
+            bool ok = false;
+            const qint64 rate = parser.value(baudOption).toLongLong(&ok);
+            if (!ok || rate <= 0 || rate > 100'000'000)
+                problem = u"波特率应当是正整数：%1"_s.arg(parser.value(baudOption));
+            else if (start.serial.isEmpty())
+                problem = u"--baud 只用于 --serial"_s;
+            start.baud = qint32(rate);
+        }
+    }
     if (!problem.isEmpty()) {
         printLine(stderr, problem);
-        printLine(stderr, u"用法：hexjpg [--dir 文件夹]（--help 说明全部选项）"_s);
+        printLine(stderr,
+                  u"用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud 波特率]]（--help 说明全部选项）"_s);
         status = 2;
         return std::nullopt;
     }
@@ -57,7 +82,7 @@ std::optional<QString> readCommandLine(int argc, char *argv[], int &status)
         printLine(stdout, versionText());
         return std::nullopt;
     }
-    return folder;
+    return start;
 }
 
 } // namespace
@@ -68,8 +93,8 @@ int main(int argc, char *argv[])
     // the program.
     hexjpg::system::ignoreFileSizeLimit();
     int status = 0;
-    const std::optional<QString> folder = readCommandLine(argc, argv, status);
-    if (!folder)
+    const std::optional<Start> start = readCommandLine(argc, argv, status);
+    if (!start)
         return status;
 
     QApplication app(argc, argv);
@@ -79,7 +104,11 @@ int main(int argc, char *argv[])
     installQtTranslations(app);
     // The image plug-ins' warnings only repeat in English what the window tells the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
-    Form1 window(*folder);
+    Form1 window(start->folder);
     window.show();
+    if (!start->serial.isEmpty())
+        QTimer::singleShot(0, &window, [&window, &start] {
+            window.startReceiving(start->serial, start->baud);
+        });
     return app.exec();
 }

@@ -112,6 +112,7 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Text1, &TextPanel::textChanged, this, &Form1::Text1_Change);
+    createReceiveActions();
     Command1->setFocus();
 }
 
@@ -334,6 +335,7 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     if (m_cancelCheck)
         *m_cancelCheck = true;
+    stopReceiving();
     QWidget::closeEvent(event);
 }
 

@@ -142,6 +142,35 @@ bool TextPanel::insertPlainText(QStringView text)
     return edit(selectionStart(), selectionLength(), text, EditKind::Other);
 }
 
+bool TextPanel::append(QStringView text)
+{
+    QString storage;
+    text = withLineFeeds(text, storage);
+    const qint64 end = m_text.size();
+    if (m_readers > 0 || text.isEmpty() || end + text.size() > m_maximumLength)
+        return false;
+    const bool follow = m_caret == end && m_anchor == end;
+    const qint64 caret = m_caret, anchor = m_anchor;
+    const int scrolled = verticalScrollBar()->value();
+    const QString removed;
+    if (!m_text.replace(end, 0, text, EditKind::Typing, false))
+        return false;
+    if (follow) {
+        afterChange({end, 0, text.size()}, removed);
+        return true;
+    }
+    // The caret and the view stay where the user has them.
+    updateScrollBar();
+    verticalScrollBar()->setValue(scrolled);
+    m_caret = caret;
+    m_anchor = anchor;
+    viewport()->update();
+    emit textChanged();
+    const panel::Change change{end, 0, text.size()};
+    notifyAccessibility(&change, removed);
+    return true;
+}
+
 bool TextPanel::fits(qint64 removed, qint64 inserted)
 {
     const qint64 size = m_text.size() - removed + inserted;
@@ -1090,6 +1119,14 @@ QMenu *TextPanel::createContextMenu(QWidget *parent)
     menu->addSeparator();
     add(u"全选"_s, QKeySequence::SelectAll, m_text.size() > 0 && selectionLength() < m_text.size(),
         &TextPanel::selectAll);
+    bool separated = false;
+    for (QAction *action : std::as_const(m_menuActions)) {
+        if (!action->isVisible())
+            continue;
+        if (!std::exchange(separated, true))
+            menu->addSeparator();
+        menu->addAction(action);
+    }
     return menu;
 }
 

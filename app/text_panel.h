@@ -67,6 +67,12 @@ public:
     // Returns false, with the panel as it was, when the text does not fit (a message says why).
     bool insertPlainText(QStringView text);
 
+    // Text that arrives (from a serial line) goes to the end, as one step to undo with what
+    // arrived before it; the caret and the selection stay, and the view follows the end where
+    // the caret was there. Returns false, changing nothing and saying nothing, while a reading
+    // holds the panel or when the text would not fit.
+    bool append(QStringView text);
+
     // The most characters the panel takes; a paste or drop that would pass it is refused.
     qint64 maximumLength() const { return m_maximumLength; }
     void setMaximumLength(qint64 length) { m_maximumLength = length; }
@@ -81,8 +87,10 @@ public:
     qint64 positionAt(QPoint point) const;
     QRect characterRect(qint64 position) const;
 
-    // The menu a right click shows: 撤销, 重做, 剪切, 复制, 粘贴, 删除 and 全选.
+    // The menu a right click shows: 撤销, 重做, 剪切, 复制, 粘贴, 删除 and 全选, and after them
+    // the window's own actions, those that are visible.
     QMenu *createContextMenu(QWidget *parent = nullptr);
+    void setMenuActions(const QList<QAction *> &actions) { m_menuActions = actions; }
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -122,6 +130,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    QList<QAction *> m_menuActions;
+
     enum class Move {
         NextChar,
         PreviousChar,

@@ -8,6 +8,7 @@
 #include "picture_finder.h"
 #include "picture_loader.h"
 #include "console.h"
+#include "serial_run.h"
 #include "startup.h"
 
 #include <QCommandLineParser>
@@ -60,7 +61,9 @@ void say(const QString &text)
 }
 
 const char16_t kUsage[] =
-    u"用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]（--help 说明全部选项）";
+    u"用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
+    u"      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]\n"
+    u"（--help 说明全部选项）";
 
 // Follows the options in --help.
 const char16_t kMore[] =
@@ -75,6 +78,12 @@ const char16_t kMore[] =
     u"1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
     u"“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
     u"\n"
+    u"--serial 从串口（/dev/ttyUSB0、COM3 等，8N1，无流控）接收，直到 Ctrl+C、串口断开或收满\n"
+    u"--count 张。收到的可以是任何宽松读法认得的十六进制文本，也可以是图片本身的字节。\n"
+    u"每收完一张图片就写入 1.jpg（用 --all 时依次写入 1.jpg、2.jpg……），并在标准输出上写一行\n"
+    u"（用 --json 时每个事件一行 JSON）。图片开始后 2 秒没有新的字节，或者在结尾之前又来了\n"
+    u"新的图片，这张图片就按不完整写入。串口断开时退出状态为 2。\n"
+    u"\n"
     u"退出状态：\n"
     u"  0  已写入，且是图片\n"
     u"  1  无法写入文件（给出路径和原因）\n"
@@ -84,6 +93,9 @@ const char16_t kMore[] =
 
 struct Options {
     QString folder;
+    QString serial; // the port to receive from
+    qint32 baud = 115200;
+    qint64 count = 0;
     QString input;       // empty or "-": standard input
     QByteArray inputRaw; // the input's path as the command line gave its bytes
     bool forgiving = false;
@@ -124,7 +136,10 @@ int parse(const QStringList &args, Options &options)
     const QCommandLineOption all(u"all"_s,
                                  u"把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们。"_s);
     const QCommandLineOption json(u"json"_s, u"把诊断和图片列表以 JSON 写到标准输出。"_s);
-    parser.addOptions({folder, forgiving, all, json});
+    const QCommandLineOption serial(u"serial"_s, u"从串口接收图片，不读文件。"_s, u"串口"_s);
+    const QCommandLineOption baud(u"baud"_s, u"串口的波特率（默认 115200）。"_s, u"波特率"_s);
+    const QCommandLineOption count(u"count"_s, u"收到这么多张图片后结束。"_s, u"张数"_s);
+    parser.addOptions({folder, forgiving, all, json, serial, baud, count});
     parser.addPositionalArgument(u"文件"_s, u"十六进制文本；没有或为“-”时读标准输入。"_s,
                                  u"[文件]"_s);
 
@@ -146,6 +161,25 @@ int parse(const QStringList &args, Options &options)
     options.folder = outputFolder(parser, folder, problem);
     if (!problem.isEmpty())
         return usage(problem);
+    if (parser.isSet(serial)) {
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(forgiving))
+            return usage(u"--serial 不能和文件或 -f 一起用：串口收到的总是宽松地读"_s);
+        options.serial = parser.value(serial);
+        bool ok = true;
+        if (parser.isSet(baud)) {
+            const qint64 rate = parser.value(baud).toLongLong(&ok);
+            if (!ok || rate <= 0 || rate > 100'000'000)
+                return usage(u"波特率应当是正整数：%1"_s.arg(parser.value(baud)));
+            options.baud = qint32(rate);
+        }
+        if (parser.isSet(count)) {
+            options.count = parser.value(count).toLongLong(&ok);
+            if (!ok || options.count <= 0)
+                return usage(u"--count 应当是正整数：%1"_s.arg(parser.value(count)));
+        }
+    } else if (parser.isSet(baud) || parser.isSet(count)) {
+        return usage(u"--baud 和 --count 只用于 --serial"_s);
+    }
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);
     options.all = parser.isSet(all);
@@ -733,5 +767,14 @@ int main(int argc, char *argv[])
         return status;
     if (!keepRawPaths(argc, argv, options))
         return WriteFailed;
+    if (!options.serial.isEmpty()) {
+#ifdef HEXJPG_SERIAL
+        SerialOptions serial{options.serial, options.baud, options.count,
+                             options.all,    options.json, options.folder};
+        return receiveFromSerial(serial);
+#else
+        return usage(u"这个版本的 hexjpg-cli 不能从串口接收"_s, options.json);
+#endif
+    }
     return Run(options).exec();
 }

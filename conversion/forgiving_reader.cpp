@@ -76,32 +76,117 @@ constexpr std::array<signed char, 128> makeBase64()
 }
 constexpr std::array<signed char, 128> kBase64 = makeBase64();
 
+// The reading, block by block: each block's whole lines are read as they come, with what was
+// learnt from those before (the layout, the typical line). The whole text is one block.
 template <typename Unit> class Reader {
 public:
-    Reader(const Unit *data, qint64 size, const std::atomic<bool> *cancel)
-        : m_d(data)
-        , m_n(size)
-        , m_cancel(cancel)
+    Reader(const std::atomic<bool> *cancel, qint64 sample)
+        : m_cancel(cancel)
+        , m_sample(sample)
     {
     }
 
-    ForgivingRead run()
+    // Reads the whole lines that data completes, with what waited before it; with last or pause,
+    // all of it. Nothing is read until the layout is known, from a sample of sample characters, or
+    // from all there is at the end or at a pause.
+    void feed(const Unit *data, qint64 size, bool last, bool pause = false)
     {
-        // Every layout takes at least one character per byte but base64 (4 for 3) and filled '*'
-        // lines; room for half the text is the first guess.
-        m_capacity = std::max<qsizetype>(4096, m_n / 2 + 16);
-        m_out.bytes.resize(m_capacity);
-        m_bytes = m_out.bytes.data();
-        const Layout layout = detect();
-        switch (layout) {
+        if (m_done)
+            return;
+        const Unit *window = data;
+        qint64 n = size;
+        if (!m_buffer.empty()) {
+            m_buffer.insert(m_buffer.end(), data, data + size);
+            window = m_buffer.data();
+            n = qint64(m_buffer.size());
+        }
+        // At a pause the line under way has ended too, whether or not its line break came.
+        qint64 cut = last || pause ? n : wholeLines(window, n);
+        if (!m_detected && !last && !pause && n < m_sample)
+            cut = 0;
+        if (cut > 0 || last) {
+            m_d = window;
+            m_n = cut;
+            if (m_capacity == 0) {
+                // Every layout takes at least one character per byte but base64 (4 for 3) and
+                // filled '*' lines; room for half the text is the first guess.
+                m_capacity = std::max<qsizetype>(4096, cut / 2 + 16);
+                m_out.bytes.resize(m_capacity);
+                m_bytes = m_out.bytes.data();
+            }
+            if (!m_detected) {
+                m_layout = detect();
+                m_detected = true;
+            }
+            read();
+            m_out.layout = describe(m_layout);
+            m_done = last || m_out.interrupted || !m_out.stopped.isEmpty();
+        }
+        if (last || m_done)
+            return;
+        // What is read is let go; positions now count from the first character kept.
+        qint64 line, column;
+        locate(cut, line, column);
+        m_located -= cut;
+        m_lineStart -= cut;
+        m_lastSkipStart -= cut;
+        m_lastSkipEnd -= cut;
+        if (window == m_buffer.data())
+            m_buffer.erase(m_buffer.begin(), m_buffer.begin() + cut);
+        else
+            m_buffer.assign(data + cut, data + size);
+        m_d = nullptr;
+        m_n = 0;
+    }
+
+    // The bytes read so far that no later line can take back (od's closing offset may take back
+    // the last line's filler), handed over; with all, every byte read.
+    QByteArray take(bool all = false)
+    {
+        const qsizetype final =
+            m_layout == Layout::OdWords && !all ? m_size - m_previous.size() : m_size;
+        QByteArray bytes(m_bytes, final);
+        std::copy(m_bytes + final, m_bytes + m_size, m_bytes);
+        m_size -= final;
+        m_dumpStart = std::max<qsizetype>(0, m_dumpStart - final);
+        return bytes;
+    }
+
+    bool done() const { return m_done; }
+    // What was read and skipped so far; with all, the bytes too.
+    ForgivingRead &result() { return m_out; }
+    ForgivingRead finish()
+    {
+        m_out.bytes.resize(m_size);
+        m_out.bytes.squeeze();
+        return std::move(m_out);
+    }
+
+    // How far the whole lines reach: past the last line break that is surely whole (a '\r' at the
+    // very end may yet be followed by its '\n').
+    qint64 wholeLines(const Unit *d, qint64 n) const
+    {
+        for (qint64 i = n - 1; i >= 0; --i) {
+            if (d[i] == '\n')
+                return i + 1;
+            if (d[i] == '\r' && i + 1 < n)
+                return i + 1;
+        }
+        return 0;
+    }
+
+private:
+    void read()
+    {
+        switch (m_layout) {
         case Layout::Tokens:
         case Layout::Decimal:
-            readTokens(layout == Layout::Decimal);
+            readTokens(m_layout == Layout::Decimal);
             break;
         case Layout::Xxd:
         case Layout::Hexdump:
         case Layout::OdWords:
-            readColumns(layout);
+            readColumns(m_layout);
             break;
         case Layout::PythonBytes:
             readPython();
@@ -110,13 +195,8 @@ public:
             readBase64();
             break;
         }
-        m_out.bytes.resize(m_size);
-        m_out.bytes.squeeze();
-        m_out.layout = describe(layout);
-        return std::move(m_out);
     }
 
-private:
     // Checked every so many steps of the hot loops: a stop asked for ends the reading at once.
     bool stopping()
     {
@@ -328,9 +408,9 @@ private:
     void readTokens(bool decimal)
     {
         qint64 i = 0;
-        LineTally tally;
+        LineTally &tally = m_tally;
         Mark start = mark();
-        bool inComment = false;
+        bool &inComment = m_inComment;
         auto endLine = [&] {
             // A short line shaped like the full ones (the last of a dump, say) is data too.
             const bool keep = tally.data >= 8 || (tally.data > 0 && tally.prefix == m_prefix &&
@@ -482,10 +562,10 @@ private:
 
     void readColumns(Layout layout)
     {
-        QByteArray previous;  // the last line's bytes, for a '*' line
-        bool repeat = false;  // a '*' line came: the next offset tells how much it stood for
-        qint64 expected = -1; // the offset the next line should have
-        qsizetype dumpStart = 0; // where the bytes of the current dump begin
+        QByteArray &previous = m_previous;
+        bool &repeat = m_repeat;
+        qint64 &expected = m_expected;
+        qsizetype &dumpStart = m_dumpStart;
         for (qint64 start = 0; start < m_n && !stopping();) {
             const qint64 end = lineEnd(start);
             qint64 trimmedEnd = end;
@@ -705,31 +785,45 @@ private:
 
     void readBase64()
     {
-        qint64 from = 0;
-        for (qint64 i = findSignature(0); i < m_n; i = findSignature(from)) {
+        qint64 from = m_inBase64 ? base64Run(0) : 0;
+        while (!m_inBase64 && !m_out.interrupted) {
+            const qint64 i = findSignature(from);
+            if (i >= m_n)
+                break;
             skipNonBlank(from, i);
-            unsigned bits = 0;
-            int have = 0;
-            qint64 p = i;
-            for (; p < m_n && !stopping(); ++p) {
-                const unsigned c = at(p);
-                if (isBlank(c) || isBreak(c))
-                    continue;
-                const int v = c < 128 ? kBase64[c] : -1;
-                if (v < 0)
-                    break;
-                bits = bits << 6 | unsigned(v);
-                have += 6;
-                if (have >= 8) {
-                    have -= 8;
-                    put(int(bits >> have) & 0xff);
-                }
-            }
-            while (p < m_n && at(p) == '=')
-                ++p;
-            from = p;
+            m_bits = 0;
+            m_have = 0;
+            m_inBase64 = true;
+            from = base64Run(i);
         }
-        skipNonBlank(from, m_n);
+        if (!m_inBase64)
+            skipNonBlank(from, m_n);
+    }
+
+    // A picture's base64 from p on, to the first character that is none; returns where it ends.
+    // At the end of what is there, the run goes on with the next block.
+    qint64 base64Run(qint64 p)
+    {
+        for (; p < m_n && !stopping(); ++p) {
+            const unsigned c = at(p);
+            if (isBlank(c) || isBreak(c))
+                continue;
+            const int v = c < 128 ? kBase64[c] : -1;
+            if (v < 0)
+                break;
+            m_bits = m_bits << 6 | unsigned(v);
+            m_have += 6;
+            if (m_have >= 8) {
+                m_have -= 8;
+                put(int(m_bits >> m_have) & 0xff);
+            }
+        }
+        if (p >= m_n)
+            return p;
+        m_inBase64 = false;
+        while (p < m_n && at(p) == '=')
+            ++p;
+        return p;
     }
 
     // ------------------------------------------------------------------------------------------
@@ -737,7 +831,7 @@ private:
 
     Layout detect()
     {
-        const qint64 sampleEnd = std::min<qint64>(m_n, 64 * 1024);
+        const qint64 sampleEnd = std::min<qint64>(m_n, m_sample);
         qint64 lines = 0, xxd = 0, hexdump = 0, od = 0, letters = 0, decimalBig = 0, tokens = 0;
         qint64 fullLines = 0, leadLines = 0;
         // The bytes of Python literals against those of tokens: the layout is the one where the
@@ -920,12 +1014,17 @@ private:
         return words;
     }
 
-    const Unit *m_d;
-    qint64 m_n;
+    const std::atomic<bool> *m_cancel;
+    qint64 m_sample;
+    std::vector<Unit> m_buffer; // the text of lines not yet whole, or of the sample not yet full
+    const Unit *m_d = nullptr;  // the text being read
+    qint64 m_n = 0;
+    Layout m_layout = Layout::Tokens;
+    bool m_detected = false;
+    bool m_done = false;
     ForgivingRead m_out;
     char *m_bytes = nullptr;
     qsizetype m_size = 0, m_capacity = 0;
-    const std::atomic<bool> *m_cancel;
     quint32 m_ticks = 0;
     qint64 m_filledBytes = 0;
     qint64 m_prefix = 0; // tokens before the bytes on a typical line
@@ -936,6 +1035,17 @@ private:
     bool m_prefixSeen = false;   // bytes came after a log prefix
     bool m_zeroXOffsets = false; // a column dump's offsets begin with 0x
 
+    // What goes on from one block to the next.
+    LineTally m_tally;
+    bool m_inComment = false;
+    QByteArray m_previous;  // a column dump's last line's bytes, for a '*' line
+    bool m_repeat = false;  // a '*' line came: the next offset tells how much it stood for
+    qint64 m_expected = -1; // the offset the next line should have
+    qsizetype m_dumpStart = 0; // where the bytes of the current dump begin
+    bool m_inBase64 = false;
+    unsigned m_bits = 0;
+    int m_have = 0;
+
     qint64 m_located = 0, m_line = 1, m_lineStart = 0;
     qint64 m_lastSkipStart = -1, m_lastSkipEnd = -1, m_lastSkipLine = -1;
     bool m_spanOpen = false;
@@ -945,17 +1055,26 @@ private:
 
 namespace {
 
+constexpr qint64 kWholeSample = 64 * 1024;
+
+ForgivingRead outOfMemory()
+{
+    ForgivingRead read;
+    read.outOfMemory = true;
+    read.stopped = u"内存不足，无法读取这么长的文本"_s;
+    return read;
+}
+
 // A reading whose bytes do not fit in memory says so instead of ending the program.
 template <typename Unit>
 ForgivingRead readSafely(const Unit *data, qint64 size, const std::atomic<bool> *cancel)
 {
     try {
-        return Reader<Unit>(data, size, cancel).run();
+        Reader<Unit> reader(cancel, kWholeSample);
+        reader.feed(data, size, true);
+        return reader.finish();
     } catch (const std::bad_alloc &) {
-        ForgivingRead read;
-        read.outOfMemory = true;
-        read.stopped = u"内存不足，无法读取这么长的文本"_s;
-        return read;
+        return outOfMemory();
     }
 }
 
@@ -969,6 +1088,56 @@ ForgivingRead readForgiving(QStringView text, const std::atomic<bool> *cancel)
 ForgivingRead readForgiving(QByteArrayView utf8, const std::atomic<bool> *cancel)
 {
     return readSafely(reinterpret_cast<const unsigned char *>(utf8.data()), utf8.size(), cancel);
+}
+
+struct ForgivingStream::Private {
+    Private(qint64 sample, const std::atomic<bool> *cancel)
+        : reader(cancel, sample)
+    {
+    }
+    Reader<unsigned char> reader;
+};
+
+ForgivingStream::ForgivingStream(qint64 sample, const std::atomic<bool> *cancel)
+    : d(std::make_unique<Private>(sample, cancel))
+{
+}
+
+ForgivingStream::~ForgivingStream() = default;
+ForgivingStream::ForgivingStream(ForgivingStream &&) noexcept = default;
+ForgivingStream &ForgivingStream::operator=(ForgivingStream &&) noexcept = default;
+
+QByteArray ForgivingStream::feed(QByteArrayView utf8, bool pause)
+{
+    try {
+        d->reader.feed(reinterpret_cast<const unsigned char *>(utf8.data()), utf8.size(), false,
+                       pause);
+        return d->reader.take();
+    } catch (const std::bad_alloc &) {
+        d->reader.result() = outOfMemory();
+        return {};
+    }
+}
+
+QByteArray ForgivingStream::finish()
+{
+    try {
+        d->reader.feed(nullptr, 0, true);
+        return d->reader.take(true);
+    } catch (const std::bad_alloc &) {
+        d->reader.result() = outOfMemory();
+        return {};
+    }
+}
+
+const ForgivingRead &ForgivingStream::read() const
+{
+    return d->reader.result();
+}
+
+bool ForgivingStream::ended() const
+{
+    return d->reader.done();
 }
 
 } // namespace hexjpg

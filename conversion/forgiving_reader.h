@@ -16,6 +16,7 @@
 #include <QStringView>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 namespace hexjpg {
@@ -48,5 +49,34 @@ struct ForgivingRead {
 ForgivingRead readForgiving(QStringView text, const std::atomic<bool> *cancel = nullptr);
 // Text as UTF-8 bytes; a character outside ASCII counts one column per byte.
 ForgivingRead readForgiving(QByteArrayView utf8, const std::atomic<bool> *cancel = nullptr);
+
+// The same reading of a text that arrives in blocks, as from a serial line: each block's whole
+// lines are read as they come, and the bytes they hold handed on. The layout is judged from the
+// first sample characters (the whole-text reading judges it from its first 64 KiB), or from what
+// has come by a pause or the end. Text as UTF-8 bytes, as readForgiving(QByteArrayView).
+class ForgivingStream {
+public:
+    static constexpr qint64 kSample = 4096;
+
+    explicit ForgivingStream(qint64 sample = kSample, const std::atomic<bool> *cancel = nullptr);
+    ~ForgivingStream();
+    ForgivingStream(ForgivingStream &&) noexcept;
+    ForgivingStream &operator=(ForgivingStream &&) noexcept;
+
+    // The bytes of the lines that block completes. With pause (the line fell silent), the line
+    // under way is read as ended too, and the layout, if it is not known yet, is judged from what
+    // has come: a short first picture need not wait for more.
+    QByteArray feed(QByteArrayView utf8, bool pause = false);
+    // The bytes of the rest, a last line without its line break too. Nothing more is read.
+    QByteArray finish();
+    // How the text was read and what was skipped, so far; its bytes stay empty.
+    const ForgivingRead &read() const;
+    // The reading stopped for good: interrupted, or a limit passed (read().stopped says which).
+    bool ended() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace hexjpg

@@ -20,4 +20,9 @@ bool interruptionRequested() noexcept
     return g_interrupted != 0;
 }
 
+void clearInterruption() noexcept
+{
+    g_interrupted = 0;
+}
+
 } // namespace hexjpg

@@ -7,5 +7,8 @@ namespace hexjpg {
 
 void requestInterruption() noexcept;
 bool interruptionRequested() noexcept;
+// The request has been heard and answered (a receiving run ends its reading by it, and then
+// finishes its work); a further request interrupts that work.
+void clearInterruption() noexcept;
 
 } // namespace hexjpg

@@ -54,7 +54,8 @@ void cut(FoundPicture &p, const Bytes &b, qint64 start, qint64 end, bool whole,
 {
     p.whole = whole && end <= b.size();
     p.length = std::min(end, b.size()) - start;
-    if (!p.whole && problem.isEmpty())
+    p.runsOn = !p.whole && problem.isEmpty();
+    if (p.runsOn)
         problem = u"数据在图片的结构完整之前就结束了"_s;
     p.problem = problem;
 }
@@ -275,6 +276,8 @@ public:
         if (!interrupted)
             handOn();
         m_collector.found().interrupted = interrupted;
+        m_collector.found().runsOnFirst = m_runsOnFirst;
+        m_collector.found().runsOnLast = m_runsOnLast;
         return m_collector.take();
     }
 
@@ -396,6 +399,7 @@ private:
         p.progressive = s.last.progressive;
         p.length = s.end - s.offset;
         p.whole = s.how == jpeg::End::EndMarker && s.problem == jpeg::Problem::None;
+        p.runsOn = s.how == jpeg::End::DataEnd && s.problem == jpeg::Problem::None;
         if (s.problem != jpeg::Problem::None)
             p.problem = jpeg::problemText(s.problem, s.problemAt - s.offset);
         else if (!p.whole)
@@ -407,6 +411,13 @@ private:
     void handOn()
     {
         while (!m_slots.empty() && !m_slots.front().going) {
+            const Slot &s = m_slots.front();
+            if (s.other ? s.other->runsOn
+                        : s.how == jpeg::End::DataEnd && s.problem == jpeg::Problem::None) {
+                if (m_runsOnFirst < 0)
+                    m_runsOnFirst = s.offset;
+                m_runsOnLast = s.offset;
+            }
             m_collector.add(picture(m_slots.front()));
             m_slots.pop_front();
             ++m_first;
@@ -419,6 +430,7 @@ private:
     Waiting m_waiting;
     std::priority_queue<qint64, std::vector<qint64>, std::greater<>> m_queue;
     Collector m_collector;
+    qint64 m_runsOnFirst = -1, m_runsOnLast = -1;
 };
 
 } // namespace
@@ -475,6 +487,90 @@ FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel
             search.add(std::move(p));
     }
     return search.take(false);
+}
+
+namespace {
+
+// Bytes kept after a search that found nothing under way: a signature that the block's end cut
+// (a BMP's header is 30 bytes).
+constexpr qint64 kTail = 64;
+// Searching may look at this many times the bytes that arrived, and this much more.
+constexpr qint64 kSearchesPerByte = 4;
+constexpr qint64 kFreeSearch = qint64(1) << 20;
+// Without an end marker, the bytes under way are searched again each time they have doubled
+// (a BMP, a GIF, a picture broken on the way), from this size on.
+constexpr qint64 kRegrowth = 64 * 1024;
+
+// An end marker (JPEG's FF D9, PNG's IEND) in block, or across its start where it meets before.
+bool endMarkerIn(QByteArrayView before, QByteArrayView block)
+{
+    const QByteArray joint = before.last(std::min<qsizetype>(3, before.size())).toByteArray() +
+                             block.first(std::min<qsizetype>(3, block.size())).toByteArray();
+    return block.contains("\xff\xd9") || block.contains("IEND") || joint.contains("\xff\xd9") ||
+           joint.contains("IEND");
+}
+
+} // namespace
+
+std::vector<ArrivedPicture> PictureStream::feed(QByteArrayView block)
+{
+    std::vector<ArrivedPicture> out;
+    if (block.isEmpty())
+        return out;
+    m_received += block.size();
+    m_endSeen = m_endSeen || endMarkerIn(m_buffer, block);
+    m_buffer.append(block);
+    const bool affordable =
+        m_searched + m_buffer.size() <= kSearchesPerByte * m_received + kFreeSearch;
+    const bool regrown = m_buffer.size() >= std::max(kRegrowth, 2 * m_searchedSize);
+    if ((m_endSeen && affordable) || regrown)
+        search(false, out);
+    if (m_buffer.size() > kMaxInFlight)
+        search(true, out);
+    return out;
+}
+
+std::vector<ArrivedPicture> PictureStream::cut()
+{
+    std::vector<ArrivedPicture> out;
+    search(true, out);
+    return out;
+}
+
+void PictureStream::search(bool cutting, std::vector<ArrivedPicture> &out)
+{
+    m_searched += m_buffer.size();
+    m_endSeen = false;
+    const FoundPictures found = findPictures(m_buffer);
+    qint64 keepFrom = std::max<qint64>(0, m_buffer.size() - kTail);
+    qint64 lastOffset = -1;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const FoundPicture &p = found[i];
+        // The last picture, not whole, is still arriving unless a start marker has come after it.
+        const bool last = i + 1 == found.size() && found.runsOnLast <= p.offset;
+        if (!p.whole && last && !cutting) {
+            keepFrom = p.offset;
+            break;
+        }
+        ArrivedPicture &arrived = out.emplace_back();
+        arrived.found = p;
+        arrived.found.offset += m_base;
+        arrived.found.number = ++m_total;
+        arrived.bytes = m_buffer.mid(p.offset, p.length);
+        lastOffset = p.offset;
+        keepFrom = std::max(keepFrom, p.whole ? p.offset + p.length : p.offset + 1);
+    }
+    // A start marker whose picture has not shown its header yet stays, unless it is let go.
+    if (!cutting && found.runsOnLast > lastOffset)
+        keepFrom = std::min(keepFrom, found.runsOnFirst > lastOffset ? found.runsOnFirst
+                                                                      : found.runsOnLast);
+    if (cutting)
+        keepFrom = m_buffer.size();
+    m_buffer.remove(0, keepFrom);
+    m_base += keepFrom;
+    m_searchedSize = m_buffer.size();
+    // A PNG ends four bytes after its IEND: the bytes that bring them search again.
+    m_endSeen = m_buffer.right(8).contains("IEND");
 }
 
 } // namespace hexjpg

@@ -28,6 +28,7 @@ struct FoundPicture {
     bool progressive = false;
     QString problem; // where its structure breaks, in words
     qint64 number = 0; // its place among all the pictures found, from 1
+    bool runsOn = false; // not whole only because the bytes end: more bytes may complete it
 };
 
 // The pictures found, in order: the first kKeptFirst and the last kKeptLast of them when there
@@ -38,11 +39,52 @@ struct FoundPictures : std::vector<FoundPicture> {
     qint64 total = 0;
     bool interrupted = false; // the search was stopped before the end of the bytes
     qint64 skippedStarts = 0; // start markers inside too many unfinished pictures, not walked
+    // The first and the last start marker whose structure runs on past the end of the bytes,
+    // whether or not it has shown a picture's header yet; -1 when there is none.
+    qint64 runsOnFirst = -1, runsOnLast = -1;
 };
 
 // Every picture, in order; one that is cut short counts too, as not whole. A picture inside a
 // whole one (a thumbnail in its EXIF data, say) is part of it, not a picture of its own. The
 // search stops when cancel becomes true, or when interruption is requested (interruption.h).
 FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel = nullptr);
+
+// A picture that has arrived: whole, or cut where it stopped arriving.
+struct ArrivedPicture {
+    FoundPicture found; // its offset counts from the first byte that arrived
+    QByteArray bytes;
+};
+
+// The pictures of bytes that arrive in blocks, as from a camera on a serial line, each handed on
+// as soon as its last byte has come; the same search as findPictures, over what may yet hold one.
+//
+// A picture that has begun is handed on, not whole, when a new start marker comes before its
+// end, when it passes kMaxInFlight, or at cut() (the line fell silent, or ended). The bytes kept
+// are those of the picture under way; the search goes over them again only when an end marker
+// may have completed it, and all searching together looks at no more than a few times the bytes
+// that arrived, however they are made.
+class PictureStream {
+public:
+    static constexpr qint64 kMaxInFlight = qint64(64) << 20;
+
+    std::vector<ArrivedPicture> feed(QByteArrayView block);
+    // The picture under way, as it stands; what is kept is let go.
+    std::vector<ArrivedPicture> cut();
+
+    qint64 received() const { return m_received; }
+    qint64 kept() const { return m_buffer.size(); } // bytes held for a picture under way
+    qint64 total() const { return m_total; }       // pictures handed on
+
+private:
+    void search(bool cutting, std::vector<ArrivedPicture> &out);
+
+    QByteArray m_buffer;
+    qint64 m_base = 0; // the place of the buffer's first byte among all that arrived
+    qint64 m_received = 0;
+    qint64 m_searched = 0;     // bytes the searches have gone over
+    qint64 m_searchedSize = 0; // the buffer's size at the last search
+    bool m_endSeen = false;    // an end marker came since the last search
+    qint64 m_total = 0;
+};
 
 } // namespace hexjpg

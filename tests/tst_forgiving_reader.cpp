@@ -10,6 +10,8 @@
 
 #include <functional>
 
+#include <QBuffer>
+#include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -81,6 +83,8 @@ private slots:
     void damage_data();
     void damage();
     void logWithThreePictures();
+    void pictureStream_data();
+    void pictureStream();
     void skippedTextIsCountedOnce();
 };
 
@@ -152,8 +156,30 @@ void TestForgivingReader::captures()
     const ForgivingRead read = readForgiving(QStringView(text));
     QCOMPARE(read.bytes.toHex(' '), bytes.toHex(' '));
     QVERIFY2(read.layout.contains(layout), qPrintable(read.layout));
-    // The same text as UTF-8 reads the same.
-    QCOMPARE(readForgiving(text.toUtf8()).bytes, bytes);
+    // The same text as UTF-8 reads the same, and so does it arriving in blocks of any size,
+    // judged from the whole reading's sample or from a short one.
+    const QByteArray utf8 = text.toUtf8();
+    QCOMPARE(readForgiving(utf8).bytes, bytes);
+    for (const qint64 sample : {qint64(64 * 1024), ForgivingStream::kSample}) {
+        ForgivingStream stream(sample);
+        QByteArray streamed;
+        QRandomGenerator random(uint(utf8.size()));
+        for (qsizetype at = 0; at < utf8.size();) {
+            const qsizetype block = std::min<qsizetype>(utf8.size() - at, random.bounded(1, 300));
+            streamed += stream.feed(QByteArrayView(utf8).sliced(at, block));
+            at += block;
+        }
+        streamed += stream.finish();
+        QCOMPARE(streamed.toHex(' '), bytes.toHex(' '));
+        QCOMPARE(stream.read().layout, read.layout);
+        auto spans = [](const ForgivingRead &r) {
+            QList<QList<qint64>> out;
+            for (const SkippedSpan &span : r.skipped)
+                out.append({span.line, span.column, span.length});
+            return out;
+        };
+        QCOMPARE(spans(stream.read()), spans(readForgiving(utf8)));
+    }
     const FoundPictures found = findPictures(read.bytes);
     QVERIFY(!found.empty());
     QCOMPARE(found.front().offset, 0);
@@ -416,6 +442,21 @@ void TestForgivingReader::workIsLinear()
     const FoundPictures found = findPictures(bytes);
     QVERIFY2(bytesExamined() <= 8 * bytes.size(),
              qPrintable(u"%1 bytes examined for %2"_s.arg(bytesExamined()).arg(bytes.size())));
+    // Arriving in blocks, the same bytes cost a few times as much at most, and what is kept for
+    // a picture under way stays bounded.
+    bytesExamined() = 0;
+    PictureStream stream;
+    qint64 kept = 0;
+    for (qsizetype at = 0; at < bytes.size(); at += 4096) {
+        stream.feed(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(4096, bytes.size() - at)));
+        kept = std::max(kept, stream.kept());
+    }
+    stream.cut();
+    QVERIFY2(bytesExamined() <= 24 * bytes.size(),
+             qPrintable(u"%1 bytes examined for %2 arriving"_s.arg(bytesExamined()).arg(bytes.size())));
+    QVERIFY(kept <= PictureStream::kMaxInFlight);
+    if (pictures >= 0)
+        QCOMPARE(stream.total(), pictures);
     if (pictures >= 0) {
         QCOMPARE(found.total, pictures);
         QCOMPARE(found.size(), std::min<std::size_t>(std::size_t(pictures),
@@ -423,6 +464,60 @@ void TestForgivingReader::workIsLinear()
                                                           FoundPictures::kKeptLast));
         if (pictures > 0)
             QCOMPARE(found.back().number, pictures);
+    }
+}
+
+// Pictures arriving in blocks: each is handed on when its last byte has come, with exactly its
+// bytes; one that stops arriving is handed on, not whole, at a pause or when another begins.
+void TestForgivingReader::pictureStream_data()
+{
+    QTest::addColumn<QByteArrayList>("blocks"); // an empty block is a pause
+    QTest::addColumn<QStringList>("arrivals");  // after each block: "whole N", "cut N", or ""
+
+    const QByteArray a = testing::makeJpeg({80, 60}), b = testing::makeJpeg({64, 48}, true);
+    const qsizetype al = a.size(), bl = b.size();
+    const auto n = [](qsizetype v) { return QString::number(v); };
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(20, 10, QImage::Format_RGB32).save(&buffer, "PNG");
+    }
+    QTest::newRow("the end marker completes it")
+        << QByteArrayList{"log\r\n" + a.chopped(1), a.right(1), "\r\nlog\r\n"}
+        << QStringList{u""_s, u"whole "_s + n(al), u""_s};
+    QTest::newRow("two in one block, and text after")
+        << QByteArrayList{a + "ok" + b + "ok"}
+        << QStringList{u"whole %1,whole %2"_s.arg(al).arg(bl)};
+    QTest::newRow("a pause in the middle")
+        << QByteArrayList{a.first(al / 2), {}, b}
+        << QStringList{u""_s, u"cut "_s + n(al / 2), u"whole "_s + n(bl)};
+    QTest::newRow("cut short and sent again")
+        << QByteArrayList{a.first(al / 2), a.first(30), a.sliced(30)}
+        << QStringList{u""_s, u""_s, u"cut %1,whole %2"_s.arg(al / 2).arg(al)};
+    QTest::newRow("a start marker cut by the block")
+        << QByteArrayList{"noise\xff", a.sliced(1)} << QStringList{u""_s, u"whole "_s + n(al)};
+    QTest::newRow("a PNG") << QByteArrayList{png.chopped(4), png.right(4)}
+                           << QStringList{u""_s, u"whole "_s + n(png.size())};
+}
+
+void TestForgivingReader::pictureStream()
+{
+    QFETCH(QByteArrayList, blocks);
+    QFETCH(QStringList, arrivals);
+
+    PictureStream stream;
+    QByteArray all;
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+        const std::vector<ArrivedPicture> arrived =
+            blocks[i].isEmpty() ? stream.cut() : stream.feed(blocks[i]);
+        all += blocks[i];
+        QStringList said;
+        for (const ArrivedPicture &p : arrived) {
+            said << (p.found.whole ? u"whole "_s : u"cut "_s) + QString::number(p.bytes.size());
+            QCOMPARE(p.bytes, all.mid(p.found.offset, p.found.length));
+        }
+        QCOMPARE(said.join(u','), arrivals[i]);
     }
 }
 

@@ -10,8 +10,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QAction>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +44,9 @@ private slots:
     void init();
     void cleanup();
     void checkRunsAsideAndCanBeCancelled();
+    // Before any test presses 退出, whose QCoreApplication::exit() ends every modal box after it.
+    void receiving_data();
+    void receiving();
 
     void controls_data();
     void controls();
@@ -694,6 +700,59 @@ void TestMainWindow::checkRunsAsideAndCanBeCancelled()
     QVERIFY2(m_answerer->shown.isEmpty(), qPrintable(m_answerer->shown.value(0).text));
     QVERIFY(m_window->Image1->pixmap().isNull());
     QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), bomb);
+}
+
+// Receiving from a serial port (a pty pair from socat): what comes goes into the panel, each
+// picture is written and shown with its diagnosis, and a lost port is told, what came kept.
+void TestMainWindow::receiving_data()
+{
+    QTest::addColumn<bool>("port"); // a pty pair, or a port that does not exist
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("a picture, then the device goes") << true << u"断开"_s;
+    QTest::newRow("no such port") << false << u"找不到串口"_s;
+}
+
+void TestMainWindow::receiving()
+{
+    QFETCH(bool, port);
+    QFETCH(QString, said);
+#ifndef HEXJPG_SERIAL
+    QSKIP("this build cannot receive from a serial port");
+#endif
+    const QString socat = QStandardPaths::findExecutable(u"socat"_s);
+    if (socat.isEmpty())
+        QSKIP("socat is not installed");
+    const QString device = m_folder->filePath(u"port"_s), camera = m_folder->filePath(u"camera"_s);
+    QProcess pty;
+    if (port) {
+        pty.start(socat, {u"pty,raw,echo=0,link="_s + device, u"pty,raw,echo=0,link="_s + camera});
+        QTRY_VERIFY(QFileInfo::exists(device) && QFileInfo::exists(camera));
+    }
+    QCOMPARE(m_window->startReceiving(device, 115200), port);
+    QCOMPARE(m_window->stopAction->isVisible(), port);
+    if (port) {
+        const QByteArray jpeg = testing::makeJpeg({120, 90});
+        QFile line(camera);
+        QVERIFY(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QByteArray text = "cam ready\r\n";
+        for (qsizetype i = 0; i < jpeg.size(); i += 16)
+            text += jpeg.mid(i, 16).toHex(' ') + "\r\n";
+        line.write(text + jpeg.first(100));
+        QTRY_COMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), jpeg);
+        QTRY_VERIFY(m_window->Image1->isVisible());
+        QVERIFY(m_window->Image1->toolTip().contains(u"第 1 张图片"_s));
+        QTRY_VERIFY(m_window->Text1->toPlainText().startsWith(u"cam ready\nff d8"_s));
+        QCOMPARE(m_window->Label2->text(), u"文本总行数：%1"_s.arg(
+            std::floor(2.0 * (m_window->Text1->content().size() +
+                              m_window->Text1->content().lineBreaks()) / 96.0 + 1.0)));
+        pty.kill();
+        pty.waitForFinished();
+    }
+    QTRY_VERIFY(std::any_of(m_answerer->shown.begin(), m_answerer->shown.end(),
+                            [&](const auto &shown) { return shown.text.contains(said); }));
+    QTRY_VERIFY(m_window->receiveAction->isVisible());
+    QVERIFY(!m_window->stopAction->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

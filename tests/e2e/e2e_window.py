@@ -358,7 +358,8 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(states.contains(pyatspi.STATE_MULTI_LINE))
 
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1, button=3)),
-                         ['撤销(U)', '重做(R)', '剪切(T)', '复制(C)', '粘贴(P)', '删除', '全选'])
+                         ['撤销(U)', '重做(R)', '剪切(T)', '复制(C)', '粘贴(P)', '删除', '全选',
+                          '从串口接收…'])
         # The scroll bar's menu is Qt's own, in Qt's own Chinese.
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1_SCROLL_BAR, button=3)),
                          ['滚动至此', '顶端', '底部', '向上翻页', '向下翻页', '向上滚动', '向下滚动'])
@@ -373,6 +374,30 @@ class EndToEnd(unittest.TestCase):
         self.program.click(COMMAND1)
         wait_for('1.jpg in the chosen folder', lambda: (chosen / '1.jpg').exists()
                  and (chosen / '1.jpg').read_bytes() == data)
+
+    def test_serial_port_pictures_appear(self):
+        if not shutil.which('socat'):
+            self.skipTest('socat is missing')
+        self.program.close()
+        port, camera = Path(self.tmp.name) / 'port', Path(self.tmp.name) / 'camera'
+        pty = subprocess.Popen(['socat', f'pty,raw,echo=0,link={port}',
+                                f'pty,raw,echo=0,link={camera}'], stderr=subprocess.DEVNULL)
+        try:
+            wait_for('the pty pair', lambda: port.exists() and camera.exists())
+            self.output.unlink(missing_ok=True)
+            self.program = Program(self.folder, arguments=('--serial', str(port)))
+            data = self.baseline.read_bytes()
+            text = ('camera ready\r\n' + dump(data, 16).replace('\n', '\r\n') + '\r\n').encode()
+            with open(camera, 'wb', buffering=0) as device:
+                for at in range(0, len(text), 256):
+                    device.write(text[at:at + 256])
+                    time.sleep(0.001)
+            wait_for('1.jpg from the port', lambda: self.output.exists()
+                     and self.output.read_bytes() == data)
+            self.assert_shows(self.baseline)
+        finally:
+            pty.kill()
+            pty.wait()
 
     def test_exit_ends_the_program_and_keeps_the_file(self):
         data = self.progressive.read_bytes()

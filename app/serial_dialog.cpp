@@ -1,0 +1,77 @@
+#include "serial_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPortInfo>
+
+using namespace Qt::StringLiterals;
+
+SerialDialog::SerialDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(u"SerialDialog"_s);
+    setWindowTitle(u"从串口接收"_s);
+
+    ports = new QComboBox(this);
+    ports->setObjectName(u"ports"_s);
+    ports->setEditable(true);
+    ports->setInsertPolicy(QComboBox::NoInsert);
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString what = info.description().isEmpty() ? info.manufacturer()
+                                                           : info.description();
+        ports->addItem(what.isEmpty() ? info.portName() : u"%1 — %2"_s.arg(info.portName(), what),
+                       info.systemLocation());
+    }
+
+    baudRate = new QComboBox(this);
+    baudRate->setObjectName(u"baudRate"_s);
+    baudRate->setEditable(true);
+    baudRate->setInsertPolicy(QComboBox::NoInsert);
+    for (const int rate : {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000,
+                           1500000, 2000000})
+        baudRate->addItem(QString::number(rate));
+    baudRate->setCurrentText(u"115200"_s);
+    baudRate->setValidator(new QIntValidator(1, 100'000'000, baudRate));
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *start = buttons->addButton(u"开始"_s, QDialogButtonBox::AcceptRole);
+    start->setObjectName(u"start"_s);
+    start->setDefault(true);
+    buttons->addButton(u"取消"_s, QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(ports, &QComboBox::currentTextChanged, this, &SerialDialog::check);
+    connect(baudRate, &QComboBox::currentTextChanged, this, &SerialDialog::check);
+
+    auto *form = new QFormLayout(this);
+    form->addRow(u"串口(&P)："_s, ports);
+    form->addRow(u"波特率(&B)："_s, baudRate);
+    form->addRow(buttons);
+    check();
+}
+
+QString SerialDialog::port() const
+{
+    // A listed port by its place in the system; a typed one as typed.
+    const int listed = ports->findText(ports->currentText());
+    return listed >= 0 ? ports->itemData(listed).toString() : ports->currentText().trimmed();
+}
+
+qint32 SerialDialog::baud() const
+{
+    bool ok = false;
+    const int rate = baudRate->currentText().toInt(&ok);
+    return ok && rate > 0 ? rate : 0;
+}
+
+// 开始 waits for a port and a rate.
+void SerialDialog::check()
+{
+    if (auto *buttons = findChild<QDialogButtonBox *>())
+        if (auto *start = buttons->findChild<QPushButton *>(u"start"_s))
+            start->setEnabled(!port().isEmpty() && baud() > 0);
+}

@@ -1,0 +1,119 @@
+#include "received_stream.h"
+
+#include <algorithm>
+
+namespace hexjpg {
+
+namespace {
+
+constexpr QByteArrayView kStart("\xff\xd8\xff");
+constexpr int kPairsPerLine = 16;
+
+qint64 notText(QByteArrayView bytes)
+{
+    qint64 count = 0;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        count += (b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7f || b >= 0xf8;
+    }
+    return count;
+}
+
+} // namespace
+
+ReceivedStream::Arrival ReceivedStream::feed(QByteArrayView block)
+{
+    Arrival arrival;
+    m_received += block.size();
+    m_notText += notText(block);
+    if (m_binary) {
+        fromBytes(block, arrival);
+        return arrival;
+    }
+    // The block, after the end of the one before where a start marker may have been cut.
+    const QByteArray joined = m_carry + block.toByteArray();
+    const qsizetype start = joined.indexOf(kStart);
+    if (start < 0) {
+        // Only the first bytes of a start marker wait for the next block: no text holds them.
+        const qsizetype keep = joined.endsWith("\xff\xd8") ? 2 : joined.endsWith('\xff') ? 1 : 0;
+        fromText(QByteArrayView(joined).first(joined.size() - keep), arrival);
+        m_carry = joined.right(keep);
+        return arrival;
+    }
+    // The pictures' own bytes from here on; the text before them ends as text.
+    fromText(QByteArrayView(joined).first(start), arrival);
+    const QByteArray rest = m_text.finish();
+    take(m_pictures.feed(rest), arrival);
+    m_carry.clear();
+    m_binary = true;
+    fromBytes(QByteArrayView(joined).sliced(start), arrival);
+    return arrival;
+}
+
+ReceivedStream::Arrival ReceivedStream::pause()
+{
+    Arrival arrival;
+    if (!m_binary) {
+        // The bytes that may begin a start marker stay: they are no text.
+        const QByteArray bytes = m_text.feed({}, true);
+        m_startSeen = m_startSeen || bytes.contains(kStart);
+        take(m_pictures.feed(bytes), arrival);
+    }
+    take(m_pictures.cut(), arrival);
+    return arrival;
+}
+
+ReceivedStream::Arrival ReceivedStream::finish()
+{
+    Arrival arrival;
+    if (!m_binary) {
+        arrival.text = std::exchange(m_carry, {});
+        const QByteArray bytes = m_text.feed(arrival.text) + m_text.finish();
+        m_startSeen = m_startSeen || bytes.contains(kStart);
+        take(m_pictures.feed(bytes), arrival);
+    }
+    take(m_pictures.cut(), arrival);
+    return arrival;
+}
+
+bool ReceivedStream::garbled() const
+{
+    return m_received >= kGarbleCheck && !m_startSeen && m_notText * 10 > m_received;
+}
+
+void ReceivedStream::fromText(QByteArrayView text, Arrival &arrival)
+{
+    arrival.text += text;
+    const QByteArray bytes = m_text.feed(text);
+    m_startSeen = m_startSeen || bytes.contains(kStart);
+    take(m_pictures.feed(bytes), arrival);
+}
+
+void ReceivedStream::fromBytes(QByteArrayView bytes, Arrival &arrival)
+{
+    m_startSeen = m_startSeen || bytes.contains(kStart);
+    // Shown as the window shows a dump: pairs, sixteen to a line.
+    QByteArray &text = arrival.text;
+    text.reserve(text.size() + bytes.size() * 3 + bytes.size() / kPairsPerLine + 2);
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (m_column > 0)
+            text += ' ';
+        text += kDigits[b >> 4];
+        text += kDigits[b & 15];
+        if (++m_column == kPairsPerLine) {
+            text += "\r\n";
+            m_column = 0;
+        }
+    }
+    take(m_pictures.feed(bytes), arrival);
+}
+
+void ReceivedStream::take(std::vector<ArrivedPicture> &&pictures, Arrival &arrival)
+{
+    for (ArrivedPicture &picture : pictures)
+        arrival.pictures.push_back(std::move(picture));
+}
+
+} // namespace hexjpg

@@ -1,0 +1,58 @@
+#pragma once
+
+// What a serial line brings from a camera: hex text in any layout the forgiving reader knows, with
+// log lines between the pictures, or the pictures' own bytes. Which, it tells from what arrives:
+// text in UTF-8 never holds the byte FF, and a JPEG's bytes begin with FF D8 FF. QtCore only.
+
+#include "forgiving_reader.h"
+#include "picture_finder.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <vector>
+
+namespace hexjpg {
+
+class ReceivedStream {
+public:
+    // After this many bytes with no picture's start and much that is no text, the line is taken
+    // for garbled (a wrong baud rate, as a rule).
+    static constexpr qint64 kGarbleCheck = 4096;
+
+    struct Arrival {
+        std::vector<ArrivedPicture> pictures; // in order, each whole or cut where it stopped
+        QByteArray text; // what arrived as text to show (UTF-8); the bytes as pairs once binary
+    };
+
+    Arrival feed(QByteArrayView block);
+    // The line fell silent: the picture under way stops arriving, and a layout not judged yet is
+    // judged from what has come.
+    Arrival pause();
+    // The line ended: all that waited is read, and the picture under way is cut.
+    Arrival finish();
+
+    bool binary() const { return m_binary; }
+    qint64 received() const { return m_received; }
+    // Nothing readable has come: many bytes, no picture's start, and much that is no text.
+    bool garbled() const;
+    // How the text was read, so far (while it is text).
+    const ForgivingRead &reading() const { return m_text.read(); }
+    qint64 picturesArrived() const { return m_pictures.total(); }
+
+private:
+    void fromText(QByteArrayView text, Arrival &arrival);
+    void fromBytes(QByteArrayView bytes, Arrival &arrival);
+    void take(std::vector<ArrivedPicture> &&pictures, Arrival &arrival);
+
+    ForgivingStream m_text;
+    PictureStream m_pictures;
+    bool m_binary = false;
+    bool m_startSeen = false; // a picture's start marker, in the bytes or in the text's bytes
+    QByteArray m_carry;       // the block's last bytes, where the start of binary bytes may be cut
+    qint64 m_received = 0;
+    qint64 m_notText = 0; // bytes that no hex text holds: control bytes, and FF
+    qint64 m_column = 0;  // pairs on the current line, once binary
+};
+
+} // namespace hexjpg

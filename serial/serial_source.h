@@ -1,0 +1,62 @@
+#pragma once
+
+// A camera on a serial line as a source of pictures, for the window and the console tool alike:
+// the port opened with Qt's serial-port library (8N1, no flow control), what arrives read as it
+// arrives, and each picture handed on the moment its last byte has come. Reading never waits:
+// the bytes come with the event loop's readyRead.
+
+#include "received_stream.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+
+class SerialSource : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qint32 kDefaultBaud = 115200;
+    // A picture that has begun and receives no byte for this long is handed on as it stands.
+    static constexpr int kSilenceMs = 2000;
+
+    explicit SerialSource(QObject *parent = nullptr);
+    ~SerialSource() override;
+
+    // Opens port (a device path, or COM3 on Windows) and starts receiving. On failure, returns
+    // false and errorString() says why in words, with what to do.
+    bool open(const QString &port, qint32 baud = kDefaultBaud);
+    // Stops receiving: what waited is read, and the picture under way is handed on as it stands.
+    void close();
+    bool isOpen() const { return m_port.isOpen(); }
+    QString portName() const { return m_name; }
+    QString errorString() const { return m_error; }
+    const hexjpg::ReceivedStream &stream() const { return m_stream; }
+
+    // The words for a port name that does not exist: with the ports there are.
+    static QString noSuchPort(const QString &port);
+
+    // What arrives from elsewhere than a port (a test, a benchmark), read as it would be.
+    void receive(QByteArrayView block);
+    void fallSilent();
+
+signals:
+    void textArrived(const QByteArray &utf8); // what came, as text to show
+    void pictureArrived(const hexjpg::ArrivedPicture &picture);
+    void garbled(const QString &message); // once: nothing readable came
+    // Receiving ended: reason says why when the port was lost, and is empty after close().
+    void ended(const QString &reason);
+
+private:
+    void readArrived();
+    void portError(QSerialPort::SerialPortError error);
+    void hand(hexjpg::ReceivedStream::Arrival &&arrival);
+    void end(const QString &reason);
+
+    QSerialPort m_port;
+    QTimer m_silence;
+    hexjpg::ReceivedStream m_stream;
+    QString m_name, m_error;
+    qint32 m_baud = kDefaultBaud;
+    bool m_toldGarbled = false;
+};
