@@ -1,6 +1,7 @@
 #include "main_window.h"
 #include "startup.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLoggingCategory>
@@ -10,6 +11,15 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(WindowProgram)
+};
+} // namespace
+
 
 namespace {
 
@@ -31,19 +41,19 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
 {
     QCoreApplication app(argc, argv);
     name(app);
-    installQtTranslations(app);
+    installTranslations(app);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"图片转换工具：把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）粘贴进窗口，按“转换”，\n"
-        u"文本就变回图片文件 1.jpg，并显示出来。"_s);
+        Words::tr("图片转换工具：把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）粘贴进窗口，按“转换”，\n"
+        "文本就变回图片文件 1.jpg，并显示出来。"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption folderOption(u"dir"_s, u"把 1.jpg 写入该文件夹。"_s, u"文件夹"_s);
+    const QCommandLineOption folderOption(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"), Words::tr("文件夹"));
     const QCommandLineOption serialOption(
-        u"serial"_s, u"一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。"_s,
-        u"串口"_s);
-    const QCommandLineOption baudOption(u"baud"_s, u"串口的波特率（默认 115200）。"_s,
-                                        u"波特率"_s);
+        u"serial"_s, Words::tr("一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。"),
+        Words::tr("串口"));
+    const QCommandLineOption baudOption(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"),
+                                        Words::tr("波特率"));
     parser.addOptions({folderOption, serialOption, baudOption});
 
     status = 0;
@@ -52,7 +62,7 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
     if (!parser.parse(app.arguments())) {
         problem = parser.errorText();
     } else if (!parser.positionalArguments().isEmpty()) {
-        problem = u"多余的参数："_s + parser.positionalArguments().join(u' ');
+        problem = Words::tr("多余的参数：") + parser.positionalArguments().join(u' ');
     } else {
         start.folder = outputFolder(parser, folderOption, problem);
         start.serial = parser.value(serialOption);
@@ -60,22 +70,22 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
             bool ok = false;
             const qint64 rate = parser.value(baudOption).toLongLong(&ok);
             if (!ok || rate <= 0 || rate > 100'000'000)
-                problem = u"波特率应当是正整数：%1"_s.arg(parser.value(baudOption));
+                problem = Words::tr("波特率应当是正整数：%1").arg(parser.value(baudOption));
             else if (start.serial.isEmpty())
-                problem = u"--baud 只用于 --serial"_s;
+                problem = Words::tr("--baud 只用于 --serial");
             start.baud = qint32(rate);
         }
     }
     if (!problem.isEmpty()) {
         printLine(stderr, problem);
         printLine(stderr,
-                  u"用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud 波特率]]（--help 说明全部选项）"_s);
+                  Words::tr("用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud 波特率]]（--help 说明全部选项）"));
         status = 2;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
         printLine(stdout,
-                  helpText(parser, u"1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。"));
+                  helpText(parser, Words::tr("1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。")));
         return std::nullopt;
     }
     if (parser.isSet(version)) {
@@ -101,7 +111,7 @@ int main(int argc, char *argv[])
     name(app);
     // The desktop's launcher and task bar match the window to its menu entry.
     QGuiApplication::setDesktopFileName(u"com.example.hexjpg"_s);
-    installQtTranslations(app);
+    installTranslations(app);
     // The image plug-ins' warnings only repeat in English what the window tells the user.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     Form1 window(start->folder);

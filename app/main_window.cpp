@@ -24,6 +24,15 @@
 
 using namespace Qt::StringLiterals;
 
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Form1)
+};
+} // namespace
+
+
 namespace {
 
 // Binds the conversion's progress to ProgressBar1: the range is set up before the first pair,
@@ -102,7 +111,7 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     , m_loader(hexjpg::kPictureAreaSize * devicePixelRatio())
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(u"图片转换工具--hexjpg@example.com"_s);
+    setWindowTitle(Words::tr("图片转换工具--hexjpg@example.com"));
     setWindowIcon(QIcon(u":/icon.ico"_s));
     setFont(windowFont());
     setGeometry(303, 153, 757, 543);
@@ -151,21 +160,21 @@ void Form1::createControls()
     bold.setPointSizeF(10.5);
     bold.setBold(true);
     Label1->setFont(bold);
-    Label1->setText(u"请将“FF D8 。。。FF D9”放入文本框"_s);
+    Label1->setText(Words::tr("请将“FF D8 。。。FF D9”放入文本框"));
     Label1->adjustSize();
 
     Label2 = label(this, u"Label2"_s, {544, 392, 185, 17});
-    Label2->setText(u"文本总行数：0"_s);
+    Label2->setText(Words::tr("文本总行数：0"));
 
     Text1 = new TextPanel(this);
     Text1->setObjectName(u"Text1"_s);
     Text1->setGeometry(8, 8, 313, 369);
 
-    Command1 = button(this, u"Command1"_s, u"转换"_s, {56, 416, 137, 121});
-    Command2 = button(this, u"Command2"_s, u"清除"_s, {288, 416, 137, 121});
+    Command1 = button(this, u"Command1"_s, Words::tr("转换"), {56, 416, 137, 121});
+    Command2 = button(this, u"Command2"_s, Words::tr("清除"), {288, 416, 137, 121});
     ProgressBar1.widget()->setGeometry(320, 360, 425, 17);
     ProgressBar1.widget()->raise(); // created first, it lies above the text panel's edge
-    Command4 = button(this, u"Command4"_s, u"退出"_s, {536, 416, 137, 121});
+    Command4 = button(this, u"Command4"_s, Words::tr("退出"), {536, 416, 137, 121});
 
     setTabOrder(Command1, Text1);
     setTabOrder(Text1, Command2);
@@ -177,7 +186,7 @@ void Form1::Command1_Click()
     if (m_busy)
         return;
     if (Text1->text().isEmpty()) {
-        showWarning(this, u"请将数据粘贴文本框中"_s);
+        showWarning(this, Words::tr("请将数据粘贴文本框中"));
         return;
     }
     const bool pictureShown = !Image1->isHidden();
@@ -195,7 +204,7 @@ void Form1::Command1_Click()
         // cleared away brought back: the picture area stays as it was before the click.
         Image1->setVisible(pictureShown);
         if (written.empty) // blanks only: as good as an empty panel, and nothing is written
-            showWarning(this, u"请将数据粘贴文本框中"_s);
+            showWarning(this, Words::tr("请将数据粘贴文本框中"));
         else
             warnNotWritten(written);
         return;
@@ -206,7 +215,7 @@ void Form1::Command1_Click()
     if (checked.cancelled)
         return;
     if (checked.outOfMemory) {
-        showWarning(this, u"内存不足：无法检查这么多的数据"_s);
+        showWarning(this, Words::tr("内存不足：无法检查这么多的数据"));
         return;
     }
     const hexjpg::LoadedPicture &picture = checked.picture;
@@ -258,7 +267,7 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
         return c;
     };
 
-    QProgressDialog dialog(u"正在检查图片……"_s, u"取消"_s, 0, 0, this);
+    QProgressDialog dialog(Words::tr("正在检查图片……"), Words::tr("取消"), 0, 0, this);
     dialog.setWindowTitle(windowTitle());
     dialog.setWindowModality(Qt::WindowModal);
     // A busy box has no value for its own delay to go by: it comes up after half a second.
@@ -281,7 +290,7 @@ void Form1::showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes)
 {
     Image1->setPixmap(QPixmap::fromImage(picture.image));
     Image1->setToolTip(hexjpg::describePicture(picture, bytes) +
-                       (picture.complete ? u"，完整"_s : u"，不完整"_s));
+                       (picture.complete ? Words::tr("，完整") : Words::tr("，不完整")));
 }
 
 // The dump as written gives no picture, and the text was read again forgivingly. A picture found
@@ -293,29 +302,29 @@ void Form1::offerForgivingReading(const Checked &checked)
     const QStringList readingNotes = hexjpg::diagnoseReading(read);
     if (checked.chosen < 0) {
         QStringList details{
-            u"按原来的读法：%1"_s.arg(checked.picture.errorString),
-            u"换一种读法（%1）：%2 字节"_s.arg(read.layout, hexjpg::number(read.bytes.size()))};
+            Words::tr("按原来的读法：%1").arg(checked.picture.errorString),
+            Words::tr("换一种读法（%1）：%2 字节").arg(read.layout, hexjpg::number(read.bytes.size()))};
         details << hexjpg::diagnoseNoPicture(read.bytes, found, {}) << readingNotes;
-        showWarning(this, u"照片不正确！"_s, details.join(u'\n'));
+        showWarning(this, Words::tr("照片不正确！"), details.join(u'\n'));
         return;
     }
 
     const hexjpg::FoundPicture *chosen = &found[std::size_t(checked.chosen)];
     const hexjpg::LoadedPicture &picture = checked.newest;
     const QByteArrayView bytes = QByteArrayView(read.bytes).sliced(chosen->offset, chosen->length);
-    QString message = u"照片不正确！\n%1，可以得到一张 %2×%3 的 %4 图片，%5 字节"_s.arg(read.layout)
+    QString message = Words::tr("照片不正确！\n%1，可以得到一张 %2×%3 的 %4 图片，%5 字节").arg(read.layout)
                           .arg(picture.size.width())
                           .arg(picture.size.height())
                           .arg(picture.format, hexjpg::number(bytes.size()));
     if (found.total > 1)
-        message += u"\n文本中共有 %1 张图片，这是最后一张%2。"_s.arg(found.total)
-                       .arg(chosen->whole ? u"完整的"_s : QString());
+        message += Words::tr("\n文本中共有 %1 张图片，这是最后一张%2。").arg(found.total)
+                       .arg(chosen->whole ? Words::tr("完整的") : QString());
     if (const QString missing = hexjpg::incompleteness(picture, bytes.size()); !missing.isEmpty())
         message += u'\n' + missing;
     const QStringList details =
         hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, read.bytes.size()) +
         readingNotes;
-    if (!offerWarning(this, message, u"使用这张图片"_s, details.join(u'\n')))
+    if (!offerWarning(this, message, Words::tr("使用这张图片"), details.join(u'\n')))
         return;
     const hexjpg::ConversionResult written = hexjpg::writeOutput(bytes, m_outputFolder);
     if (!written.ok()) {
@@ -328,7 +337,7 @@ void Form1::offerForgivingReading(const Checked &checked)
 // The file could not be written: where, and the system's reason.
 void Form1::warnNotWritten(const hexjpg::ConversionResult &written)
 {
-    showWarning(this, u"无法写入文件：%1\n%2"_s.arg(written.path, written.error));
+    showWarning(this, Words::tr("无法写入文件：%1\n%2").arg(written.path, written.error));
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -367,5 +376,5 @@ void Form1::Text1_Change()
 {
     const qint64 characters = Text1->content().size() + Text1->content().lineBreaks();
     const auto lines = qint64(std::floor(double(2 * characters) / 96.0 + 1.0));
-    Label2->setText(u"文本总行数："_s + QString::number(lines));
+    Label2->setText(Words::tr("文本总行数：") + QString::number(lines));
 }

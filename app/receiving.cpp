@@ -7,6 +7,7 @@
 #include "serial_source.h"
 #include "warning.h"
 
+#include <QCoreApplication>
 #include <QAction>
 #include <QFutureWatcher>
 #include <QLabel>
@@ -14,6 +15,15 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Form1)
+};
+} // namespace
+
 
 namespace {
 
@@ -28,9 +38,9 @@ constexpr qsizetype kWaitingWarnings = 3;
 
 void Form1::createReceiveActions()
 {
-    receiveAction = new QAction(u"从串口接收…"_s, this);
+    receiveAction = new QAction(Words::tr("从串口接收…"), this);
     receiveAction->setObjectName(u"receiveAction"_s);
-    stopAction = new QAction(u"停止接收"_s, this);
+    stopAction = new QAction(Words::tr("停止接收"), this);
     stopAction->setObjectName(u"stopAction"_s);
     stopAction->setVisible(false);
     connect(receiveAction, &QAction::triggered, this, &Form1::chooseSerialPort);
@@ -91,7 +101,7 @@ void Form1::serialEnded(const QString &reason)
     stopAction->setVisible(false);
     flushSerialText();
     if (!reason.isEmpty())
-        warnLater(reason + u"\n收到的内容留在文本框里，已收到的图片都已写入。"_s, {}, true);
+        warnLater(reason + Words::tr("\n收到的内容留在文本框里，已收到的图片都已写入。"), {}, true);
 }
 
 // What arrived, as text, waits a moment to go into the panel with what follows it.
@@ -114,7 +124,7 @@ void Form1::flushSerialText()
     if (Text1->content().size() + take > Text1->maximumLength()) {
         m_serialPending.clear();
         stopReceiving();
-        warnLater(u"文本框满了（最多 %1 个字符），停止接收。已收到的图片都已写入。"_s.arg(
+        warnLater(Words::tr("文本框满了（最多 %1 个字符），停止接收。已收到的图片都已写入。").arg(
                       Text1->maximumLength()),
                   {}, true);
         return;
@@ -160,20 +170,20 @@ void Form1::serialPictureChecked()
     const SerialChecked checked = m_serialCheck->result();
     checkNextSerialPicture();
     if (!checked.written.ok()) {
-        warnLater(u"无法写入文件：%1\n%2"_s.arg(checked.written.path, checked.written.error));
+        warnLater(Words::tr("无法写入文件：%1\n%2").arg(checked.written.path, checked.written.error));
         return;
     }
     const hexjpg::LoadedPicture &picture = checked.picture;
     const qint64 bytes = checked.written.bytesWritten;
     const QStringList diagnosis = hexjpg::diagnosePicture(picture, 0, bytes, bytes);
     if (picture.error != 0) {
-        warnLater(u"照片不正确！"_s, u"第 %1 张图片：%2\n%3"_s.arg(checked.found.number)
+        warnLater(Words::tr("照片不正确！"), Words::tr("第 %1 张图片：%2\n%3").arg(checked.found.number)
                                        .arg(picture.errorString, checked.found.problem));
         return;
     }
     Image1->setVisible(true);
     showPicture(picture, bytes);
-    Image1->setToolTip(u"第 %1 张图片\n"_s.arg(checked.found.number) + diagnosis.join(u'\n'));
+    Image1->setToolTip(Words::tr("第 %1 张图片\n").arg(checked.found.number) + diagnosis.join(u'\n'));
     if (const QString missing = hexjpg::incompleteness(picture, bytes); !missing.isEmpty())
         warnLater(missing, diagnosis.join(u'\n'));
 }

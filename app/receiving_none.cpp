@@ -3,8 +3,18 @@
 #include "main_window.h"
 
 #include "warning.h"
+#include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Form1)
+};
+} // namespace
+
 
 void Form1::createReceiveActions() {}
 
@@ -15,7 +25,7 @@ bool Form1::isReceiving() const
 
 bool Form1::startReceiving(const QString &, qint32)
 {
-    showWarning(this, u"这个版本不能从串口接收"_s);
+    showWarning(this, Words::tr("这个版本不能从串口接收"));
     return false;
 }
 

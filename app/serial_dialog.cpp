@@ -1,5 +1,6 @@
 #include "serial_dialog.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -10,11 +11,20 @@
 
 using namespace Qt::StringLiterals;
 
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(SerialDialog)
+};
+} // namespace
+
+
 SerialDialog::SerialDialog(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"SerialDialog"_s);
-    setWindowTitle(u"从串口接收"_s);
+    setWindowTitle(Words::tr("从串口接收"));
 
     ports = new QComboBox(this);
     ports->setObjectName(u"ports"_s);
@@ -38,18 +48,18 @@ SerialDialog::SerialDialog(QWidget *parent)
     baudRate->setValidator(new QIntValidator(1, 100'000'000, baudRate));
 
     auto *buttons = new QDialogButtonBox(this);
-    QPushButton *start = buttons->addButton(u"开始"_s, QDialogButtonBox::AcceptRole);
+    QPushButton *start = buttons->addButton(Words::tr("开始"), QDialogButtonBox::AcceptRole);
     start->setObjectName(u"start"_s);
     start->setDefault(true);
-    buttons->addButton(u"取消"_s, QDialogButtonBox::RejectRole);
+    buttons->addButton(Words::tr("取消"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(ports, &QComboBox::currentTextChanged, this, &SerialDialog::check);
     connect(baudRate, &QComboBox::currentTextChanged, this, &SerialDialog::check);
 
     auto *form = new QFormLayout(this);
-    form->addRow(u"串口(&P)："_s, ports);
-    form->addRow(u"波特率(&B)："_s, baudRate);
+    form->addRow(Words::tr("串口(&P)："), ports);
+    form->addRow(Words::tr("波特率(&B)："), baudRate);
     form->addRow(buttons);
     check();
 }

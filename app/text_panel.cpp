@@ -3,6 +3,7 @@
 #include "text_panel_accessible.h"
 #include "warning.h"
 
+#include <QCoreApplication>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -27,6 +28,15 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(TextPanel)
+};
+} // namespace
+
 using panel::EditKind;
 
 namespace {
@@ -100,7 +110,7 @@ TextPanel::TextPanel(QWidget *parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
-    setAccessibleName(u"文本框"_s);
+    setAccessibleName(Words::tr("文本框"));
     updateMetrics();
 }
 
@@ -176,7 +186,7 @@ bool TextPanel::fits(qint64 removed, qint64 inserted)
     const qint64 size = m_text.size() - removed + inserted;
     if (size <= m_maximumLength)
         return true;
-    warn(u"文本太大，无法放入文本框：需要 %1 个字符，最多 %2 个。\n文本框中的内容保持不变。"_s
+    warn(Words::tr("文本太大，无法放入文本框：需要 %1 个字符，最多 %2 个。\n文本框中的内容保持不变。")
              .arg(size)
              .arg(m_maximumLength));
     return false;
@@ -345,17 +355,17 @@ bool TextPanel::readDroppedFiles(const QMimeData *mime, QString &text)
         // Only a regular file: opening a named pipe would wait for a writer, and a device could
         // read on without end.
         if (const QFileInfo info(path); info.exists() && !info.isFile()) {
-            warn(u"无法放入文件：%1\n它不是普通文件。"_s.arg(shown));
+            warn(Words::tr("无法放入文件：%1\n它不是普通文件。").arg(shown));
             return true;
         }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            warn(u"无法读取文件：%1\n%2"_s.arg(shown, file.errorString()));
+            warn(Words::tr("无法读取文件：%1\n%2").arg(shown, file.errorString()));
             return true;
         }
         const qint64 room = m_maximumLength - (m_text.size() - selectionLength());
         if (file.size() > room) {
-            warn(u"文件太大，无法放入文本框：%1\n文件有 %2 字节，文本框还能放入 %3 个字符。"_s
+            warn(Words::tr("文件太大，无法放入文本框：%1\n文件有 %2 字节，文本框还能放入 %3 个字符。")
                      .arg(shown)
                      .arg(file.size())
                      .arg(std::max<qint64>(0, room)));
@@ -365,11 +375,11 @@ bool TextPanel::readDroppedFiles(const QMimeData *mime, QString &text)
         try {
             bytes = file.readAll();
         } catch (const std::bad_alloc &) {
-            warn(u"内存不足，无法读取文件：%1"_s.arg(shown));
+            warn(Words::tr("内存不足，无法读取文件：%1").arg(shown));
             return true;
         }
         if (file.error() != QFileDevice::NoError) {
-            warn(u"无法读取文件：%1\n%2"_s.arg(shown, file.errorString()));
+            warn(Words::tr("无法读取文件：%1\n%2").arg(shown, file.errorString()));
             return true;
         }
         // UTF-8, or UTF-16 where a byte-order mark says so; a NUL byte or a byte sequence that is
@@ -382,7 +392,7 @@ bool TextPanel::readDroppedFiles(const QMimeData *mime, QString &text)
         QString decoded = decoder.decode(bytes);
         const bool utf8 = *encoding == QStringConverter::Utf8;
         if (decoder.hasError() || (utf8 && bytes.contains('\0'))) {
-            warn(u"无法放入文件：%1\n它不是文本文件（UTF-8 或带字节顺序标记的 UTF-16）。"_s.arg(
+            warn(Words::tr("无法放入文件：%1\n它不是文本文件（UTF-8 或带字节顺序标记的 UTF-16）。").arg(
                 shown));
             return true;
         }
@@ -1108,16 +1118,16 @@ QMenu *TextPanel::createContextMenu(QWidget *parent)
         QAction *action = menu->addAction(label, this, slot);
         action->setEnabled(enabled);
     };
-    add(u"撤销(&U)"_s, QKeySequence::Undo, editable && m_text.canUndo(), &TextPanel::undo);
-    add(u"重做(&R)"_s, QKeySequence::Redo, editable && m_text.canRedo(), &TextPanel::redo);
+    add(Words::tr("撤销(&U)"), QKeySequence::Undo, editable && m_text.canUndo(), &TextPanel::undo);
+    add(Words::tr("重做(&R)"), QKeySequence::Redo, editable && m_text.canRedo(), &TextPanel::redo);
     menu->addSeparator();
-    add(u"剪切(&T)"_s, QKeySequence::Cut, editable && hasSelection(), &TextPanel::cut);
-    add(u"复制(&C)"_s, QKeySequence::Copy, hasSelection(), &TextPanel::copy);
-    add(u"粘贴(&P)"_s, QKeySequence::Paste, canPaste, &TextPanel::paste);
-    add(u"删除"_s, QKeySequence::UnknownKey, editable && hasSelection(),
+    add(Words::tr("剪切(&T)"), QKeySequence::Cut, editable && hasSelection(), &TextPanel::cut);
+    add(Words::tr("复制(&C)"), QKeySequence::Copy, hasSelection(), &TextPanel::copy);
+    add(Words::tr("粘贴(&P)"), QKeySequence::Paste, canPaste, &TextPanel::paste);
+    add(Words::tr("删除"), QKeySequence::UnknownKey, editable && hasSelection(),
         &TextPanel::deleteSelection);
     menu->addSeparator();
-    add(u"全选"_s, QKeySequence::SelectAll, m_text.size() > 0 && selectionLength() < m_text.size(),
+    add(Words::tr("全选"), QKeySequence::SelectAll, m_text.size() > 0 && selectionLength() < m_text.size(),
         &TextPanel::selectAll);
     bool separated = false;
     for (QAction *action : std::as_const(m_menuActions)) {
@@ -1349,5 +1359,5 @@ void TextPanel::warn(const QString &message)
 
 void TextPanel::warnMemory(qint64 characters)
 {
-    warn(u"内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。"_s.arg(characters));
+    warn(Words::tr("内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。").arg(characters));
 }

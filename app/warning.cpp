@@ -1,15 +1,25 @@
 #include "warning.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Warning)
+};
+} // namespace
+
+
 void showWarning(QWidget *parent, const QString &message, const QString &details)
 {
-    QMessageBox box(QMessageBox::NoIcon, u"警告"_s, message, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, Words::tr("警告"), message, QMessageBox::Ok, parent);
     // Qt's own translation says the same; this holds where none is installed.
-    box.button(QMessageBox::Ok)->setText(u"确定"_s);
+    box.button(QMessageBox::Ok)->setText(Words::tr("确定"));
     box.setDetailedText(details);
     box.exec();
 }
@@ -17,9 +27,9 @@ void showWarning(QWidget *parent, const QString &message, const QString &details
 bool offerWarning(QWidget *parent, const QString &message, const QString &accept,
                   const QString &details)
 {
-    QMessageBox box(QMessageBox::NoIcon, u"警告"_s, message, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::NoIcon, Words::tr("警告"), message, QMessageBox::NoButton, parent);
     QPushButton *take = box.addButton(accept, QMessageBox::AcceptRole);
-    QPushButton *cancel = box.addButton(u"取消"_s, QMessageBox::RejectRole);
+    QPushButton *cancel = box.addButton(Words::tr("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(take);
     box.setEscapeButton(cancel);
     box.setDetailedText(details);

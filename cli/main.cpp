@@ -30,6 +30,15 @@
 
 using namespace Qt::StringLiterals;
 
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
+} // namespace
+
+
 namespace {
 
 enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3, Incomplete = 4 };
@@ -60,36 +69,38 @@ void say(const QString &text)
     printLine(stderr, shown(text));
 }
 
-const char16_t kUsage[] =
-    u"用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
-    u"      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]\n"
-    u"（--help 说明全部选项）";
+const char kUsage[] = QT_TRANSLATE_NOOP(
+    "Cli",
+    "用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
+    "      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]\n"
+    "（--help 说明全部选项）");
 
 // Follows the options in --help.
-const char16_t kMore[] =
-    u"1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
-    u"写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
-    u"图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
-    u"过大、扫描过多或解码过久的图片不算图片。解码一次运行共用 5 秒（--all 为 30 秒），\n"
-    u"用完后其余的图片照样写入，但不再检查。超过 1 GiB 的文本不予处理。\n"
-    u"--all 最多写入 1,000 个文件；文件夹里接着编号的旧文件会被指出，不会被删除。\n"
-    u"--json 无论成败都在标准输出上写一个对象，失败时带有原因（reason）。\n"
-    u"不用 -f 和 --all 时边读边写，内存用量不随文本变大；用了则整个文本读入内存。\n"
-    u"1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
-    u"“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
-    u"\n"
-    u"--serial 从串口（/dev/ttyUSB0、COM3 等，8N1，无流控）接收，直到 Ctrl+C、串口断开或收满\n"
-    u"--count 张。收到的可以是任何宽松读法认得的十六进制文本，也可以是图片本身的字节。\n"
-    u"每收完一张图片就写入 1.jpg（用 --all 时依次写入 1.jpg、2.jpg……），并在标准输出上写一行\n"
-    u"（用 --json 时每个事件一行 JSON）。图片开始后 2 秒没有新的字节，或者在结尾之前又来了\n"
-    u"新的图片，这张图片就按不完整写入。串口断开时退出状态为 2。\n"
-    u"\n"
-    u"退出状态：\n"
-    u"  0  已写入，且是图片\n"
-    u"  1  无法写入文件（给出路径和原因）\n"
-    u"  2  用法错误、无法读取输入、输入太长，或一个字节也没有读到（原有的 1.jpg 保持不变）\n"
-    u"  3  已写入，但不是图片（照片不正确！）\n"
-    u"  4  已写入，也能显示，但图片不完整";
+const char kMore[] = QT_TRANSLATE_NOOP(
+    "Cli",
+    "1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
+    "写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
+    "图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
+    "过大、扫描过多或解码过久的图片不算图片。解码一次运行共用 5 秒（--all 为 30 秒），\n"
+    "用完后其余的图片照样写入，但不再检查。超过 1 GiB 的文本不予处理。\n"
+    "--all 最多写入 1,000 个文件；文件夹里接着编号的旧文件会被指出，不会被删除。\n"
+    "--json 无论成败都在标准输出上写一个对象，失败时带有原因（reason）。\n"
+    "不用 -f 和 --all 时边读边写，内存用量不随文本变大；用了则整个文本读入内存。\n"
+    "1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
+    "“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
+    "\n"
+    "--serial 从串口（/dev/ttyUSB0、COM3 等，8N1，无流控）接收，直到 Ctrl+C、串口断开或收满\n"
+    "--count 张。收到的可以是任何宽松读法认得的十六进制文本，也可以是图片本身的字节。\n"
+    "每收完一张图片就写入 1.jpg（用 --all 时依次写入 1.jpg、2.jpg……），并在标准输出上写一行\n"
+    "（用 --json 时每个事件一行 JSON）。图片开始后 2 秒没有新的字节，或者在结尾之前又来了\n"
+    "新的图片，这张图片就按不完整写入。串口断开时退出状态为 2。\n"
+    "\n"
+    "退出状态：\n"
+    "  0  已写入，且是图片\n"
+    "  1  无法写入文件（给出路径和原因）\n"
+    "  2  用法错误、无法读取输入、输入太长，或一个字节也没有读到（原有的 1.jpg 保持不变）\n"
+    "  3  已写入，但不是图片（照片不正确！）\n"
+    "  4  已写入，也能显示，但图片不完整");
 
 struct Options {
     QString folder;
@@ -110,7 +121,7 @@ int usage(const QString &problem, bool json)
 {
     if (!problem.isEmpty())
         say(problem);
-    say(QString::fromUtf16(kUsage));
+    say(Words::tr(kUsage));
     if (json)
         printJson({{u"status"_s, BadInput}, {u"reason"_s, problem}});
     return BadInput;
@@ -121,34 +132,34 @@ int parse(const QStringList &args, Options &options)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
-        u"从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
-        u"以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
-        u"空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。"_s);
+        Words::tr("把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
+        "从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
+        "以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
+        "空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption folder(u"dir"_s, u"把 1.jpg 写入该文件夹。"_s, u"文件夹"_s);
+    const QCommandLineOption folder(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"), Words::tr("文件夹"));
     const QCommandLineOption forgiving(
         {u"f"_s, u"forgiving"_s},
-        u"宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、0x、\\x、&H、$ 前缀和 h "
-        u"后缀、Python 的 b'…'、xxd、hexdump -C、ESP-IDF 和 od -x 的输出、十进制列表和 Base64，"
-        u"跳过时间戳、日志前缀、注释和文字行；1.jpg 是文本里最后一张完整的图片。"_s);
+        Words::tr("宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、0x、\\x、&H、$ 前缀和 h "
+        "后缀、Python 的 b'…'、xxd、hexdump -C、ESP-IDF 和 od -x 的输出、十进制列表和 Base64，"
+        "跳过时间戳、日志前缀、注释和文字行；1.jpg 是文本里最后一张完整的图片。"));
     const QCommandLineOption all(u"all"_s,
-                                 u"把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们。"_s);
-    const QCommandLineOption json(u"json"_s, u"把诊断和图片列表以 JSON 写到标准输出。"_s);
-    const QCommandLineOption serial(u"serial"_s, u"从串口接收图片，不读文件。"_s, u"串口"_s);
-    const QCommandLineOption baud(u"baud"_s, u"串口的波特率（默认 115200）。"_s, u"波特率"_s);
-    const QCommandLineOption count(u"count"_s, u"收到这么多张图片后结束。"_s, u"张数"_s);
+                                 Words::tr("把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们。"));
+    const QCommandLineOption json(u"json"_s, Words::tr("把诊断和图片列表以 JSON 写到标准输出。"));
+    const QCommandLineOption serial(u"serial"_s, Words::tr("从串口接收图片，不读文件。"), Words::tr("串口"));
+    const QCommandLineOption baud(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"), Words::tr("波特率"));
+    const QCommandLineOption count(u"count"_s, Words::tr("收到这么多张图片后结束。"), Words::tr("张数"));
     parser.addOptions({folder, forgiving, all, json, serial, baud, count});
-    parser.addPositionalArgument(u"文件"_s, u"十六进制文本；没有或为“-”时读标准输入。"_s,
-                                 u"[文件]"_s);
+    parser.addPositionalArgument(Words::tr("文件"), Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
+                                 Words::tr("[文件]"));
 
     const bool jsonAsked = args.contains(u"--json"_s);
     auto usage = [jsonAsked](const QString &problem) { return ::usage(problem, jsonAsked); };
     if (!parser.parse(args))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
-        printLine(stdout, helpText(parser, kMore));
+        printLine(stdout, helpText(parser, Words::tr(kMore)));
         return Picture;
     }
     if (parser.isSet(version)) {
@@ -156,29 +167,29 @@ int parse(const QStringList &args, Options &options)
         return Picture;
     }
     if (parser.positionalArguments().size() > 1)
-        return usage(u"只能读一个文件"_s);
+        return usage(Words::tr("只能读一个文件"));
     QString problem;
     options.folder = outputFolder(parser, folder, problem);
     if (!problem.isEmpty())
         return usage(problem);
     if (parser.isSet(serial)) {
         if (!parser.positionalArguments().isEmpty() || parser.isSet(forgiving))
-            return usage(u"--serial 不能和文件或 -f 一起用：串口收到的总是宽松地读"_s);
+            return usage(Words::tr("--serial 不能和文件或 -f 一起用：串口收到的总是宽松地读"));
         options.serial = parser.value(serial);
         bool ok = true;
         if (parser.isSet(baud)) {
             const qint64 rate = parser.value(baud).toLongLong(&ok);
             if (!ok || rate <= 0 || rate > 100'000'000)
-                return usage(u"波特率应当是正整数：%1"_s.arg(parser.value(baud)));
+                return usage(Words::tr("波特率应当是正整数：%1").arg(parser.value(baud)));
             options.baud = qint32(rate);
         }
         if (parser.isSet(count)) {
             options.count = parser.value(count).toLongLong(&ok);
             if (!ok || options.count <= 0)
-                return usage(u"--count 应当是正整数：%1"_s.arg(parser.value(count)));
+                return usage(Words::tr("--count 应当是正整数：%1").arg(parser.value(count)));
         }
     } else if (parser.isSet(baud) || parser.isSet(count)) {
-        return usage(u"--baud 和 --count 只用于 --serial"_s);
+        return usage(Words::tr("--baud 和 --count 只用于 --serial"));
     }
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);
@@ -306,7 +317,7 @@ public:
     void forgiving(const hexjpg::ForgivingRead &read)
     {
         m_layout = read.layout;
-        say(u"读法："_s + read.layout);
+        say(Words::tr("读法：") + read.layout);
         note(hexjpg::diagnoseReading(read));
         for (const hexjpg::SkippedSpan &span : read.skipped)
             m_skipped.append(QJsonObject{
@@ -406,7 +417,7 @@ public:
         try {
             return run();
         } catch (const std::bad_alloc &) {
-            m_report.failed(u"内存不足：文本太大，无法处理"_s);
+            m_report.failed(Words::tr("内存不足：文本太大，无法处理"));
             return m_report.finish(BadInput);
         }
     }
@@ -437,13 +448,13 @@ private:
     int unreadable()
     {
         stopIfAsked();
-        m_report.failed(u"无法读取文件："_s + m_input.name() + u'\n' + m_input.errorString());
+        m_report.failed(Words::tr("无法读取文件：") + m_input.name() + u'\n' + m_input.errorString());
         return m_report.finish(BadInput);
     }
 
     int tooLong()
     {
-        m_report.failed(u"输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。"_s.arg(
+        m_report.failed(Words::tr("输入太长：超过 %1 字节。这么长的文本不会是一张照片的十六进制文本。").arg(
             kMaxInputBytes));
         return m_report.finish(BadInput);
     }
@@ -451,14 +462,14 @@ private:
     // No byte at all: like an empty panel, nothing is written and an earlier 1.jpg stays.
     int empty()
     {
-        m_report.failed(u"请将数据粘贴文本框中"_s);
+        m_report.failed(Words::tr("请将数据粘贴文本框中"));
         return m_report.finish(BadInput);
     }
 
     int cannotWrite(const QString &path, const QString &reason)
     {
         stopIfAsked();
-        m_report.failed(u"无法写入文件："_s + path + u'\n' + reason);
+        m_report.failed(Words::tr("无法写入文件：") + path + u'\n' + reason);
         return m_report.finish(WriteFailed);
     }
 
@@ -466,10 +477,10 @@ private:
     void noteEncoding()
     {
         if (m_encoding == QStringConverter::Utf8 && hexjpg::looksLikeUtf16(m_first))
-            m_report.note({u"文本每隔一个字节就是一个 NUL：它像是没有字节顺序标记的 UTF-16 文本，"
-                           u"请存为 UTF-8 或带字节顺序标记的 UTF-16"_s});
+            m_report.note({Words::tr("文本每隔一个字节就是一个 NUL：它像是没有字节顺序标记的 UTF-16 文本，"
+                           "请存为 UTF-8 或带字节顺序标记的 UTF-16")});
         if (m_encoding != QStringConverter::Utf8 && (m_input.total() - m_bomLength) % 2 != 0)
-            m_report.note({u"UTF-16 文本的最后多出一个字节，没有读取"_s});
+            m_report.note({Words::tr("UTF-16 文本的最后多出一个字节，没有读取")});
     }
 
     // The next block of the input into m_block: its length, 0 at the end, -1 on a failure.
@@ -535,7 +546,7 @@ private:
         }
         if (written && m_input.size() >= 0 && m_input.total() < m_input.size()) {
             output.cancel();
-            m_input.fail(u"文件在读取时变短了：原有 %1 字节，只读到 %2 字节"_s.arg(m_input.size())
+            m_input.fail(Words::tr("文件在读取时变短了：原有 %1 字节，只读到 %2 字节").arg(m_input.size())
                              .arg(m_input.total()));
             return unreadable();
         }
@@ -550,7 +561,7 @@ private:
         }
         noteEncoding();
         const qint64 bytes = decoder.bytes();
-        say(u"已写入 %1 字节：%2"_s.arg(bytes).arg(output.path()));
+        say(Words::tr("已写入 %1 字节：%2").arg(bytes).arg(output.path()));
         m_report.reading(u"strict"_s, bytes);
         return checkWritten(output, bytes);
     }
@@ -561,7 +572,7 @@ private:
         const std::shared_ptr<QIODevice> device = output.readBack();
         const hexjpg::LoadedPicture picture =
             device ? m_loader.load(*device)
-                   : hexjpg::failedLoad(hexjpg::kFileAccessError, u"无法读回写入的文件"_s);
+                   : hexjpg::failedLoad(hexjpg::kFileAccessError, Words::tr("无法读回写入的文件"));
         stopIfAsked();
         if (picture.error == 0) {
             hexjpg::FoundPicture whole;
@@ -572,7 +583,7 @@ private:
             return m_report.finish(statusOf(picture));
         }
         if (picture.error == hexjpg::kInvalidPicture)
-            say(u"照片不正确！"_s);
+            say(Words::tr("照片不正确！"));
         // The diagnosis looks at the file's start only: what is no picture must not cost memory as
         // large as itself.
         QByteArray data;
@@ -581,7 +592,7 @@ private:
         m_report.note(hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data),
                                                 picture.errorString, bytes));
         stopIfAsked();
-        m_report.note({u"可以试试 -f（宽松读法）或 --all"_s});
+        m_report.note({Words::tr("可以试试 -f（宽松读法）或 --all")});
         return m_report.finish(NotAPicture);
     }
 
@@ -644,11 +655,11 @@ private:
             }
             const bool checked = loaded.error != hexjpg::kNotChecked;
             notChecked += !checked;
-            say(u"%1：%2，%3"_s.arg(written.path, hexjpg::describePicture(told, picture.length),
-                                    !checked              ? u"时间已用完，没有检查"_s
-                                    : loaded.error != 0   ? u"不能解码"_s
-                                    : loaded.complete     ? u"完整"_s
-                                                          : u"不完整"_s));
+            say(Words::tr("%1：%2，%3").arg(written.path, hexjpg::describePicture(told, picture.length),
+                                    !checked              ? Words::tr("时间已用完，没有检查")
+                                    : loaded.error != 0   ? Words::tr("不能解码")
+                                    : loaded.complete     ? Words::tr("完整")
+                                                          : Words::tr("不完整")));
             if (loaded.error == 0 && !loaded.complete)
                 m_report.note({hexjpg::incompleteness(loaded, picture.length)});
             m_report.picture(written.path, picture, loaded);
@@ -656,10 +667,10 @@ private:
                 status = std::max(status, statusOf(loaded));
         }
         if (found.total > files)
-            m_report.note({u"文本中共有 %1 张图片，只写入了前 %2 张"_s.arg(hexjpg::number(found.total))
+            m_report.note({Words::tr("文本中共有 %1 张图片，只写入了前 %2 张").arg(hexjpg::number(found.total))
                                .arg(hexjpg::number(files))});
         if (notChecked > 0)
-            m_report.note({u"解码的时间（%1 秒）已用完：%2 张图片写入了，但没有检查"_s.arg(
+            m_report.note({Words::tr("解码的时间（%1 秒）已用完：%2 张图片写入了，但没有检查").arg(
                 kDecodeBudgetAllMs / 1000)
                                .arg(hexjpg::number(notChecked))});
         noteLeftOver(files);
@@ -677,9 +688,9 @@ private:
                QFileInfo::exists(hexjpg::outputPath(m_options.folder, u"%1.jpg"_s.arg(last + 1))))
             ++last;
         if (last == files + 1)
-            m_report.note({u"文件夹里还有以前留下的 %1.jpg，它不是这次写入的"_s.arg(last)});
+            m_report.note({Words::tr("文件夹里还有以前留下的 %1.jpg，它不是这次写入的").arg(last)});
         else if (last > files)
-            m_report.note({u"文件夹里还有以前留下的 %1.jpg 到 %2.jpg，它们不是这次写入的"_s
+            m_report.note({Words::tr("文件夹里还有以前留下的 %1.jpg 到 %2.jpg，它们不是这次写入的")
                                .arg(files + 1)
                                .arg(last)});
     }
@@ -696,17 +707,17 @@ private:
         const hexjpg::ConversionResult written = hexjpg::writeOutput(data, m_options.folder);
         if (!written.ok())
             return cannotWrite(written.path, written.error);
-        say(u"已写入 %1 字节：%2"_s.arg(data.size()).arg(written.path));
+        say(Words::tr("已写入 %1 字节：%2").arg(data.size()).arg(written.path));
         if (!chosen) {
-            say(u"照片不正确！"_s);
+            say(Words::tr("照片不正确！"));
             if (picture.error == hexjpg::kNotChecked)
-                m_report.note({u"解码的时间已用完，没有再检查其余的图片"_s});
+                m_report.note({Words::tr("解码的时间已用完，没有再检查其余的图片")});
             m_report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
             return m_report.finish(NotAPicture);
         }
         if (found.total > 1)
-            m_report.note({u"文本中共有 %1 张图片，写入的是最后一张%2"_s.arg(found.total)
-                               .arg(chosen->whole ? u"完整的"_s : QString())});
+            m_report.note({Words::tr("文本中共有 %1 张图片，写入的是最后一张%2").arg(found.total)
+                               .arg(chosen->whole ? Words::tr("完整的") : QString())});
         m_report.note(
             hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, bytes.size()));
         m_report.picture(written.path, *chosen, picture);
@@ -746,7 +757,7 @@ bool keepRawPaths(int argc, char *argv[], Options &options)
         options.folder = hexjpg::system::enterRawFolder(dir, error);
         g_workingFolderShown = QFile::decodeName(dir);
         if (options.folder.isEmpty()) {
-            say(u"无法写入文件："_s + g_workingFolderShown + u'\n' + error);
+            say(Words::tr("无法写入文件：") + g_workingFolderShown + u'\n' + error);
             return false;
         }
     }
@@ -759,7 +770,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     app.setApplicationName(u"hexjpg-cli"_s);
     app.setApplicationVersion(QStringLiteral(HEXJPG_VERSION));
-    installQtTranslations(app);
+    installTranslations(app);
     // The image plug-ins' own warnings would only repeat "照片不正确！" in English.
     QLoggingCategory::setFilterRules(u"qt.gui.imageio*=false"_s);
     Options options;
@@ -773,7 +784,7 @@ int main(int argc, char *argv[])
                              options.all,    options.json, options.folder};
         return receiveFromSerial(serial);
 #else
-        return usage(u"这个版本的 hexjpg-cli 不能从串口接收"_s, options.json);
+        return usage(Words::tr("这个版本的 hexjpg-cli 不能从串口接收"), options.json);
 #endif
     }
     return Run(options).exec();

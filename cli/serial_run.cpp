@@ -19,6 +19,15 @@
 
 using namespace Qt::StringLiterals;
 
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
+} // namespace
+
+
 namespace {
 
 enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3, Incomplete = 4 };
@@ -96,7 +105,7 @@ public:
                                {u"reason"_s, m_source.errorString()}});
             return BadInput;
         }
-        say(u"正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束"_s.arg(m_options.port)
+        say(Words::tr("正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束").arg(m_options.port)
                 .arg(m_options.baud));
         m_stopCheck.start(kStopCheckMs);
         if (!m_ended) // it may have ended already, on what waited in the port
@@ -140,7 +149,7 @@ private:
         if (m_failed)
             return endIfDone();
         if (!checked.written.ok()) {
-            say(u"无法写入文件："_s + checked.written.path + u'\n' + checked.written.error);
+            say(Words::tr("无法写入文件：") + checked.written.path + u'\n' + checked.written.error);
             m_failed = true;
             m_status = WriteFailed;
             finish();
@@ -163,10 +172,10 @@ private:
         const bool complete = decodes && loaded.complete && found.whole;
         const int status = !decodes ? NotAPicture : complete ? Picture : Incomplete;
         m_status = m_pictures++ == 0 ? status : std::max(m_status, status);
-        QString state = !decodes ? u"不能解码"_s : complete ? u"完整"_s : u"不完整"_s;
+        QString state = !decodes ? Words::tr("不能解码") : complete ? Words::tr("完整") : Words::tr("不完整");
         if (!found.whole && !found.problem.isEmpty())
-            state += u"（%1）"_s.arg(found.problem);
-        const QString line = u"第 %1 张：%2，%3，%4"_s.arg(found.number)
+            state += Words::tr("（%1）").arg(found.problem);
+        const QString line = Words::tr("第 %1 张：%2，%3，%4").arg(found.number)
                                  .arg(path, hexjpg::describePicture(told, found.length), state);
         if (!m_options.json) {
             hexjpg::system::printLine(stdout, line);
@@ -228,7 +237,7 @@ private:
         else if (m_pictures == 0)
             m_status = NotAPicture;
         if (m_pictures == 0 && !m_failed)
-            say(u"没有收到图片"_s);
+            say(Words::tr("没有收到图片"));
         if (m_options.json) {
             QJsonObject end{{u"event"_s, u"end"_s},
                             {u"status"_s, m_status},

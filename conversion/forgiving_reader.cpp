@@ -3,6 +3,7 @@
 #include "hex_decode.h"
 #include "interruption.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -11,6 +12,15 @@
 #include <utility>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(ForgivingReader)
+};
+} // namespace
+
 
 namespace hexjpg {
 
@@ -206,7 +216,7 @@ private:
             return false;
         if (interruptionRequested() || (m_cancel && m_cancel->load(std::memory_order_relaxed))) {
             m_out.interrupted = true;
-            m_out.stopped = u"读取被中断"_s;
+            m_out.stopped = Words::tr("读取被中断");
         }
         return m_out.interrupted;
     }
@@ -607,7 +617,7 @@ private:
                 // the reading there.
                 if (missing > ForgivingRead::kMaxFill - m_filledBytes) {
                     m_out.stopped =
-                        u"第 %1 行的偏移要求用 * 补上的字节太多（整个文本最多 %2 字节），读到这里为止"_s
+                        Words::tr("第 %1 行的偏移要求用 * 补上的字节太多（整个文本最多 %2 字节），读到这里为止")
                             .arg(lineNumber(start))
                             .arg(ForgivingRead::kMaxFill);
                     break;
@@ -967,50 +977,51 @@ private:
         switch (layout) {
         case Layout::Tokens: {
             // The first of these forms that the text used names the reading.
-            static constexpr std::pair<unsigned, QStringView> kFormWords[] = {
-                {ZeroX, u"按每个字节一个记号读取（带 0x 前缀）"},
-                {BackslashX, u"按每个字节一个记号读取（\\x 转义）"},
-                {AmpersandH, u"按每个字节一个记号读取（带 &H 前缀）"},
-                {HexSuffix, u"按每个字节一个记号读取（带 h 后缀）"},
-                {Dollar, u"按每个字节一个记号读取（带 $ 前缀）"},
-                {Single, u"按每个字节一个记号读取（单个数字也算一个字节）"},
-                {Run, u"十六进制数字连写，每两个一个字节"},
+            static constexpr std::pair<unsigned, const char *> kFormWords[] = {
+                {ZeroX, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 0x 前缀）")},
+                {BackslashX, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（\\x 转义）")},
+                {AmpersandH, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 &H 前缀）")},
+                {HexSuffix, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 h 后缀）")},
+                {Dollar, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 $ 前缀）")},
+                {Single, QT_TRANSLATE_NOOP("ForgivingReader",
+                                           "按每个字节一个记号读取（单个数字也算一个字节）")},
+                {Run, QT_TRANSLATE_NOOP("ForgivingReader", "十六进制数字连写，每两个一个字节")},
             };
-            words = u"每两个十六进制数字一个字节"_s;
+            words = Words::tr("每两个十六进制数字一个字节");
             for (const auto &[form, text] : kFormWords) {
                 if (m_forms & form) {
-                    words = text.toString();
+                    words = Words::tr(text);
                     break;
                 }
             }
             break;
         }
         case Layout::Decimal:
-            words = u"十进制数字列表，每个数一个字节"_s;
+            words = Words::tr("十进制数字列表，每个数一个字节");
             break;
         case Layout::Xxd:
-            words = u"xxd 的输出，跳过了偏移列和文字列"_s;
+            words = Words::tr("xxd 的输出，跳过了偏移列和文字列");
             break;
         case Layout::Hexdump:
-            words = m_zeroXOffsets ? u"ESP-IDF 的十六进制转储，跳过了偏移列和文字列"_s
-                                   : u"hexdump -C 的输出，跳过了偏移列和文字列"_s;
+            words = m_zeroXOffsets ? Words::tr("ESP-IDF 的十六进制转储，跳过了偏移列和文字列")
+                                   : Words::tr("hexdump -C 的输出，跳过了偏移列和文字列");
             break;
         case Layout::OdWords:
-            words = u"od -x 的输出，每两个字节交换回原来的顺序"_s;
+            words = Words::tr("od -x 的输出，每两个字节交换回原来的顺序");
             break;
         case Layout::PythonBytes:
-            words = u"Python 的 bytes 字面量（b'…'）"_s;
+            words = Words::tr("Python 的 bytes 字面量（b'…'）");
             break;
         case Layout::Base64:
-            words = u"Base64 编码"_s;
+            words = Words::tr("Base64 编码");
             break;
         }
         if (m_prefixSeen)
-            words += u"，跳过了每行开头的时间戳或日志前缀"_s;
+            words += Words::tr("，跳过了每行开头的时间戳或日志前缀");
         if (m_filled)
-            words += u"，按偏移补上了 * 行省略的重复字节"_s;
+            words += Words::tr("，按偏移补上了 * 行省略的重复字节");
         if (m_out.wordLines > 0)
-            words += u"，跳过了 %1 行文字"_s.arg(m_out.wordLines);
+            words += Words::tr("，跳过了 %1 行文字").arg(m_out.wordLines);
         return words;
     }
 
@@ -1061,7 +1072,7 @@ ForgivingRead outOfMemory()
 {
     ForgivingRead read;
     read.outOfMemory = true;
-    read.stopped = u"内存不足，无法读取这么长的文本"_s;
+    read.stopped = Words::tr("内存不足，无法读取这么长的文本");
     return read;
 }
 

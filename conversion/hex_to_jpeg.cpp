@@ -10,6 +10,15 @@
 
 using namespace Qt::StringLiterals;
 
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(OutputFile)
+};
+} // namespace
+
+
 namespace hexjpg {
 
 QString defaultOutputFolder()
@@ -65,7 +74,7 @@ bool OutputFile::write(std::span<const std::uint8_t> block)
     const char *data = reinterpret_cast<const char *>(block.data());
     for (qint64 done = 0, step = 0; done < qint64(block.size()); done += step) {
         if (interruptionRequested())
-            return fail(u"已中断"_s);
+            return fail(Words::tr("已中断"));
         step = m_file.write(data + done, qint64(block.size()) - done);
         if (step <= 0)
             return fail(m_file.errorString());
@@ -76,7 +85,7 @@ bool OutputFile::write(std::span<const std::uint8_t> block)
 bool OutputFile::commit()
 {
     if (interruptionRequested())
-        return fail(u"已中断"_s);
+        return fail(Words::tr("已中断"));
     if (!m_file.commit())
         return fail(system::whyNotReplaced(m_path, m_file.errorString()));
     if (m_hold) {

@@ -3,6 +3,7 @@
 #include "interruption.h"
 #include "jpeg_markers.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QIODevice>
 
@@ -14,6 +15,14 @@ extern "C" {
 #include <jerror.h>
 #include <jpeglib.h>
 }
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(JpegDecoder)
+};
+} // namespace
 
 namespace hexjpg {
 
@@ -69,7 +78,8 @@ struct Work {
         jpeg_error_mgr pub;
         Work *work;
         std::jmp_buf jump;
-        char reason[JMSG_LENGTH_MAX + 64];
+        char reason[JMSG_LENGTH_MAX + 64]; // libjpeg's own words
+        QString why;                        // ours, where the decoding was stopped
         int eofRow = -1;
     } errors;
     struct Progress {
@@ -127,21 +137,19 @@ void onProgress(j_common_ptr cinfo)
     Work *work = reinterpret_cast<Work::Progress *>(cinfo->progress)->work;
     auto *errors = &work->errors;
     if (stopRequested(work->limits)) {
-        std::snprintf(errors->reason, sizeof errors->reason, "已中断");
+        errors->why = Words::tr("已中断");
         failWith(cinfo);
     }
     if (work->limits.deadline.hasExpired()) {
-        std::snprintf(errors->reason, sizeof errors->reason, "解码的时间已用完");
+        errors->why = Words::tr("解码的时间已用完");
         failWith(cinfo);
     }
     if (work->cinfo.input_scan_number > work->limits.scans) {
-        std::snprintf(errors->reason, sizeof errors->reason, "扫描太多：超过 %d 次",
-                      work->limits.scans);
+        errors->why = Words::tr("扫描太多：超过 %1 次").arg(work->limits.scans);
         failWith(cinfo);
     }
     if (work->timer.elapsed() > work->limits.milliseconds) {
-        std::snprintf(errors->reason, sizeof errors->reason, "解码超时：超过 %d 秒",
-                      work->limits.milliseconds / 1000);
+        errors->why = Words::tr("解码超时：超过 %1 秒").arg(work->limits.milliseconds / 1000);
         failWith(cinfo);
     }
 }
@@ -188,14 +196,14 @@ bool run(Work &w)
     jpeg_calc_output_dimensions(&cinfo);
     const qint64 imageBytes = qint64(cinfo.output_width) * cinfo.output_height * 4;
     if (imageBytes > w.limits.memoryBytes) {
-        std::snprintf(w.errors.reason, sizeof w.errors.reason, "图片太大：%u×%u 像素",
-                      cinfo.image_width, cinfo.image_height);
+        w.errors.why =
+            Words::tr("图片太大：%1×%2 像素").arg(cinfo.image_width).arg(cinfo.image_height);
         failWith(reinterpret_cast<j_common_ptr>(&cinfo));
     }
     cinfo.mem->max_memory_to_use = long(w.limits.memoryBytes - imageBytes);
     w.out->image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
     if (w.out->image.isNull()) {
-        std::snprintf(w.errors.reason, sizeof w.errors.reason, "内存不足");
+        w.errors.why = Words::tr("内存不足");
         failWith(reinterpret_cast<j_common_ptr>(&cinfo));
     }
 
@@ -218,8 +226,8 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
     JpegDecoded result;
     if (stopRequested(limits) || limits.deadline.hasExpired()) {
         result.notStarted = true;
-        result.error = stopRequested(limits) ? QStringLiteral("已中断")
-                                             : QStringLiteral("没有检查：解码的时间已用完");
+        result.error = stopRequested(limits) ? Words::tr("已中断")
+                                             : Words::tr("没有检查：解码的时间已用完");
         return result;
     }
     auto work = std::make_unique<Work>();
@@ -234,13 +242,13 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
         device.seek(start);
         if (layout.scans > limits.scans) {
             result.error =
-                QStringLiteral("扫描太多：%1 次，最多 %2 次").arg(layout.scans).arg(limits.scans);
+                Words::tr("扫描太多：%1 次，最多 %2 次").arg(layout.scans).arg(limits.scans);
             return result;
         }
         const qint64 buffered =
             layout.progressive || layout.scans > 1 ? layout.coefficientBytes() : 0;
         if (buffered > limits.memoryBytes) {
-            result.error = QStringLiteral("图片太大：%1×%2 像素，解码需要 %3 MB 内存，最多 %4 MB")
+            result.error = Words::tr("图片太大：%1×%2 像素，解码需要 %3 MB 内存，最多 %4 MB")
                                .arg(layout.width)
                                .arg(layout.height)
                                .arg(buffered >> 20)
@@ -278,7 +286,8 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
     jpeg_destroy_decompress(&cinfo);
     if (!decoded) {
         result.image = QImage();
-        result.error = QString::fromUtf8(work->errors.reason);
+        result.error = work->errors.why.isEmpty() ? QString::fromUtf8(work->errors.reason)
+                                                  : work->errors.why;
         return result;
     }
     // Rows at the decoding scale, told as rows of the picture.

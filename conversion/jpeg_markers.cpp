@@ -1,5 +1,6 @@
 #include "jpeg_markers.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 
 #include <algorithm>
@@ -7,6 +8,15 @@
 #include <cstring>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(JpegMarkers)
+};
+} // namespace
+
 
 namespace hexjpg {
 
@@ -80,13 +90,13 @@ QString problemText(Problem problem, qint64 at)
     case Problem::None:
         break;
     case Problem::ExtraBytes:
-        return u"在第 %1 字节处，标记前有多余的数据"_s.arg(at);
+        return Words::tr("在第 %1 字节处，标记前有多余的数据").arg(at);
     case Problem::BadLength:
-        return u"在第 %1 字节处，段的长度不对"_s.arg(at);
+        return Words::tr("在第 %1 字节处，段的长度不对").arg(at);
     case Problem::NewStart:
-        return u"在第 %1 字节处又出现了开始标记 FF D8"_s.arg(at);
+        return Words::tr("在第 %1 字节处又出现了开始标记 FF D8").arg(at);
     case Problem::NotAMarker:
-        return u"在第 %1 字节处，FF 后面不是 JPEG 的标记"_s.arg(at);
+        return Words::tr("在第 %1 字节处，FF 后面不是 JPEG 的标记").arg(at);
     }
     return {};
 }
@@ -312,7 +322,7 @@ template <typename Reader> JpegLayout walk(Reader &in)
     JpegLayout layout;
     LayoutListener listener(layout);
     if (in.get() != 0xff || in.get() != 0xd8) {
-        layout.problem = u"不是以 FF D8 开始"_s;
+        layout.problem = Words::tr("不是以 FF D8 开始");
         layout.end = in.position();
         return layout;
     }

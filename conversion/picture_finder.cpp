@@ -3,6 +3,7 @@
 #include "interruption.h"
 #include "jpeg_markers.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -16,6 +17,15 @@
 #include <unordered_map>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(PictureFinder)
+};
+} // namespace
+
 
 namespace hexjpg {
 
@@ -56,7 +66,7 @@ void cut(FoundPicture &p, const Bytes &b, qint64 start, qint64 end, bool whole,
     p.length = std::min(end, b.size()) - start;
     p.runsOn = !p.whole && problem.isEmpty();
     if (p.runsOn)
-        problem = u"数据在图片的结构完整之前就结束了"_s;
+        problem = Words::tr("数据在图片的结构完整之前就结束了");
     p.problem = problem;
 }
 
@@ -73,7 +83,7 @@ bool pngAt(const Bytes &b, qint64 at, FoundPicture &p)
         const qint64 length = b.be32(pos);
         for (qint64 i = pos + 4; i < pos + 8; ++i)
             if (!std::isalpha(b.at(i))) {
-                cut(p, b, at, pos, false, u"PNG 的数据块在第 %1 字节处不对"_s.arg(pos - at));
+                cut(p, b, at, pos, false, Words::tr("PNG 的数据块在第 %1 字节处不对").arg(pos - at));
                 return true;
             }
         const bool end = b.startsWith(pos + 4, "IEND", 4);
@@ -124,7 +134,7 @@ bool gifAt(const Bytes &b, qint64 at, FoundPicture &p)
         } else if (block == 0x2c) {
             break;
         } else {
-            cut(p, b, at, pos, false, u"GIF 的数据块在第 %1 字节处不对"_s.arg(pos - at));
+            cut(p, b, at, pos, false, Words::tr("GIF 的数据块在第 %1 字节处不对").arg(pos - at));
             return true;
         }
     }
@@ -403,7 +413,7 @@ private:
         if (s.problem != jpeg::Problem::None)
             p.problem = jpeg::problemText(s.problem, s.problemAt - s.offset);
         else if (!p.whole)
-            p.problem = u"数据在图片的结构完整之前就结束了"_s;
+            p.problem = Words::tr("数据在图片的结构完整之前就结束了");
         return p;
     }
 

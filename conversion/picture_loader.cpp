@@ -2,9 +2,19 @@
 
 #include "interruption.h"
 
+#include <QCoreApplication>
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(PictureLoader)
+};
+} // namespace
+
 
 namespace hexjpg {
 
@@ -84,7 +94,7 @@ LoadedPicture PictureLoader::load(QIODevice &device) const
 
     if (m_limits.deadline.hasExpired() || interruptionRequested() ||
         (m_limits.cancel && m_limits.cancel->load()))
-        return failedLoad(kNotChecked, QStringLiteral("没有检查：解码的时间已用完，或已中断"));
+        return failedLoad(kNotChecked, Words::tr("没有检查：解码的时间已用完，或已中断"));
     const qint64 start = device.pos();
     QImageReader reader(&device);
     reader.setAllocationLimit(int(m_limits.memoryBytes >> 20));

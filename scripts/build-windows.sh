@@ -4,7 +4,7 @@
 # work tree). Arguments, if any, name the targets to build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh qt6-translations-l10n # Qt's Chinese texts, carried in the programs
+bash scripts/deps.sh qt6-translations-l10n qt6-tools-dev qt6-l10n-tools # Qt's Chinese texts; lrelease
 cache=$(bash scripts/windows-deps.sh | tail -n 1)
 build=${BUILD_DIR:-build-windows}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -3,7 +3,8 @@
 # Arguments, if any, name the targets to build; without them everything is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev libjpeg62-turbo-dev \
+bash scripts/deps.sh build-essential cmake qt6-base-dev qt6-serialport-dev qt6-tools-dev \
+    qt6-l10n-tools libgl-dev libjpeg62-turbo-dev \
     fonts-arphic-uming qt6-translations-l10n
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -4,7 +4,14 @@
 # Windows first (see README.md); later runs reuse it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh wine wine64 xvfb xdotool xclip imagemagick x11-utils
+bash scripts/deps.sh wine wine64 xvfb xdotool xclip imagemagick x11-utils locales
+# The programs speak Chinese under Wine where its language is Chinese (packaging/windows/
+# wine-run.sh): Wine takes it from LANG, and needs the host's locale to name files by it.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    sudo=()
+    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+    "${sudo[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi
 bash scripts/build-windows.sh
 build=$(pwd)/${BUILD_DIR:-build-windows}
 export WINEPREFIX=$build/wineprefix

@@ -2,10 +2,20 @@
 
 #include "ports.h"
 
+#include <QCoreApplication>
 #include <QSerialPortInfo>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(SerialSource)
+};
+} // namespace
+
 
 SerialSource::SerialSource(QObject *parent)
     : QObject(parent)
@@ -27,9 +37,9 @@ QString SerialSource::noSuchPort(const QString &port)
     QStringList names;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         names << info.portName();
-    return u"找不到串口 %1。"_s.arg(port) +
-           (names.isEmpty() ? u"这台电脑上现在没有串口：设备插好了吗？"_s
-                            : u"现有的串口：%1"_s.arg(names.join(u"、"_s)));
+    return Words::tr("找不到串口 %1。").arg(port) +
+           (names.isEmpty() ? Words::tr("这台电脑上现在没有串口：设备插好了吗？")
+                            : Words::tr("现有的串口：%1").arg(names.join(Words::tr("、"))));
 }
 
 bool SerialSource::open(const QString &port, qint32 baud)
@@ -53,7 +63,7 @@ bool SerialSource::open(const QString &port, qint32 baud)
             m_error = hexjpg::system::whyPortRefused(port);
             break;
         default:
-            m_error = u"无法打开串口 %1：%2"_s.arg(port, m_port.errorString());
+            m_error = Words::tr("无法打开串口 %1：%2").arg(port, m_port.errorString());
             break;
         }
         return false;
@@ -63,7 +73,7 @@ bool SerialSource::open(const QString &port, qint32 baud)
                      m_port.setStopBits(QSerialPort::OneStop) &&
                      m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!set) {
-        m_error = u"串口 %1 不能设为 %2 波特（8N1，无流控）：%3"_s.arg(port).arg(baud).arg(
+        m_error = Words::tr("串口 %1 不能设为 %2 波特（8N1，无流控）：%3").arg(port).arg(baud).arg(
             m_port.errorString());
         const QSignalBlocker quiet(m_port);
         m_port.close();
@@ -91,7 +101,7 @@ void SerialSource::receive(QByteArrayView block)
     if (!m_toldGarbled && m_stream.garbled()) {
         m_toldGarbled = true;
         emit garbled(
-            u"收到了 %1 字节，但没有可读的内容：波特率可能不对（现在是 %2），请与设备的设置核对"_s
+            Words::tr("收到了 %1 字节，但没有可读的内容：波特率可能不对（现在是 %2），请与设备的设置核对")
                 .arg(m_stream.received())
                 .arg(m_baud));
     }
@@ -115,7 +125,7 @@ void SerialSource::portError(QSerialPort::SerialPortError error)
         return;
     // Once open, a port fails as a rule because its device went away (unplugged; a pty whose
     // other end closed fails an ioctl instead).
-    end(u"串口 %1 断开了（设备被拔出？）：%2"_s.arg(m_name, m_port.errorString()));
+    end(Words::tr("串口 %1 断开了（设备被拔出？）：%2").arg(m_name, m_port.errorString()));
 }
 
 void SerialSource::end(const QString &reason)

@@ -7,28 +7,48 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Startup)
+};
+} // namespace
+
+
 namespace {
 
 // Where 1.jpg goes, in words: see outputFolder.
-constexpr QStringView kWhereOutputGoes =
-    u"1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
-    u"的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。";
+const char kWhereOutputGoes[] = QT_TRANSLATE_NOOP(
+    "Startup", "1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
+               "的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。");
 
 } // namespace
 
-bool installQtTranslations(QCoreApplication &app, const QLocale &system)
+bool speaksChinese(const QLocale &system)
 {
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    const bool chinese = system.language() == QLocale::Chinese || system.language() == QLocale::C ||
-                         system.language() == QLocale::AnyLanguage;
-    const QLocale language = chinese ? QLocale(QLocale::Chinese, QLocale::China) : system;
+    const QString first = system.uiLanguages().value(0);
+    return first.isEmpty() || first == u"C" || first == u"POSIX" ||
+           QLocale(first).language() == QLocale::Chinese;
+}
+
+bool installTranslations(QCoreApplication &app, const QLocale &system)
+{
     auto *translator = new QTranslator(&app);
-    // Qt's own folder (Debian's qt6-translations-l10n), or the Chinese one carried in the program
-    // where no Qt is installed beside it (Windows).
-    const bool loaded =
-        translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"), folder) ||
-        translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
-                         QStringLiteral(":/qt-translations"));
+    bool loaded = false;
+    if (speaksChinese(system)) {
+        // Qt's own Chinese: its folder (Debian's qt6-translations-l10n), or the catalogue carried
+        // in the program where no Qt is installed beside it (Windows).
+        const QLocale chinese(QLocale::Chinese, QLocale::China);
+        const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        loaded = translator->load(chinese, u"qtbase"_s, u"_"_s, folder) ||
+                 translator->load(chinese, u"qtbase"_s, u"_"_s, u":/qt-translations"_s);
+    } else {
+        // The program's English, carried in it; Qt's own texts are English already.
+        loaded = translator->load(u":/i18n/hexjpg_en.qm"_s);
+    }
     if (loaded && app.installTranslator(translator))
         return true;
     delete translator;
@@ -43,7 +63,7 @@ QString helpText(const QCommandLineParser &parser, QStringView more)
     if (!path.isEmpty() && at >= 0 && at < text.indexOf(u'\n'))
         text.replace(at, path.size(), QCoreApplication::applicationName());
     text += u'\n';
-    text += kWhereOutputGoes;
+    text += Words::tr(kWhereOutputGoes);
     text += u'\n';
     text += more;
     return text;
@@ -60,6 +80,6 @@ QString outputFolder(const QCommandLineParser &parser, const QCommandLineOption 
     if (!parser.isSet(dir))
         return hexjpg::defaultOutputFolder();
     if (parser.value(dir).isEmpty())
-        problem = QStringLiteral("--dir 后面的文件夹是空的");
+        problem = Words::tr("--dir 后面的文件夹是空的");
     return parser.value(dir);
 }

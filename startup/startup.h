@@ -1,6 +1,6 @@
 #pragma once
 
-// What both programs do as they start: Qt's own translations, and their command line's help.
+// What both programs do as they start: their language, and their command line's help.
 
 #include "console.h"
 
@@ -14,11 +14,16 @@ class QCommandLineOption;
 class QCommandLineParser;
 class QCoreApplication;
 
-// Installs Qt's own translations of its standard texts (the scroll bar's menu, the buttons of
-// message boxes, the command line's help) for the system's language: Simplified Chinese where
-// that language is Chinese or unknown, like the rest of the program. Returns false when no
-// translation could be loaded.
-bool installQtTranslations(QCoreApplication &app, const QLocale &system = QLocale::system());
+// The language the programs speak: their own Chinese where the first of the system's languages
+// for the user interface (QLocale::uiLanguages: LANGUAGE, LC_ALL, LANG on Linux, the display
+// language on Windows) is Chinese, or where none is set (the C or POSIX locale); else English.
+bool speaksChinese(const QLocale &system = QLocale::system());
+
+// Installs the texts of that language: for Chinese, Qt's own translations of its standard texts
+// (the scroll bar's menu, the buttons of message boxes, the command line's help); for English,
+// the programs' English catalogue, carried in them, with Qt's texts as they are. Returns false
+// when the catalogue could not be loaded.
+bool installTranslations(QCoreApplication &app, const QLocale &system = QLocale::system());
 
 // Qt's help for the command line, with the program's name where Qt puts the path it was started
 // by (a manual page made from it names the program, not a build folder), then where 1.jpg goes,

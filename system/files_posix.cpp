@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -9,6 +10,15 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(System)
+};
+} // namespace
+
 
 namespace hexjpg::system {
 
@@ -47,7 +57,7 @@ QString refusedLink(const QString &path)
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
     if (!shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid)
         return {};
-    return u"它是别人建立的符号链接"_s;
+    return Words::tr("它是别人建立的符号链接");
 }
 
 QString whyNotReplaced(const QString &, const QString &reason)

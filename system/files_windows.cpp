@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <cstdint>
@@ -8,6 +9,15 @@
 #include <windows.h>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(System)
+};
+} // namespace
+
 
 namespace hexjpg::system {
 
@@ -76,7 +86,7 @@ QString whyNotReplaced(const QString &path, const QString &reason)
         return reason;
     }
     if (::GetLastError() == ERROR_SHARING_VIOLATION)
-        return u"另一个程序正在使用这个文件（比如看图软件），请关掉它再试"_s;
+        return Words::tr("另一个程序正在使用这个文件（比如看图软件），请关掉它再试");
     return reason;
 }
 
@@ -87,7 +97,7 @@ QByteArray rawPathArgument(const char *)
 
 QString enterRawFolder(const QByteArray &, QString &error)
 {
-    error = u"文件夹的名字不是文字"_s;
+    error = Words::tr("文件夹的名字不是文字");
     return {};
 }
 

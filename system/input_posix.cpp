@@ -2,6 +2,7 @@
 
 #include "interruption.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -11,6 +12,15 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(System)
+};
+} // namespace
+
 
 namespace hexjpg::system {
 
@@ -62,7 +72,7 @@ qint64 Input::read(char *data, qint64 max)
         }
         if (errno == EINTR && !interruptionRequested())
             continue;
-        fail(errno == EINTR ? u"已中断"_s : QString::fromLocal8Bit(std::strerror(errno)));
+        fail(errno == EINTR ? Words::tr("已中断") : QString::fromLocal8Bit(std::strerror(errno)));
         return -1;
     }
 }

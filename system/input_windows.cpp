@@ -2,6 +2,7 @@
 
 #include "interruption.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -13,6 +14,15 @@
 #include <io.h>
 
 using namespace Qt::StringLiterals;
+
+// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
+// in the user's language.
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(System)
+};
+} // namespace
+
 
 namespace hexjpg::system {
 
@@ -40,7 +50,7 @@ bool Input::open(const QString &name, const QByteArray &)
     } else {
         file.setFileName(m_name);
         if (QFileInfo(m_name).isDir())
-            return fail(u"是一个文件夹"_s);
+            return fail(Words::tr("是一个文件夹"));
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return fail(file.errorString());
     }
@@ -52,7 +62,7 @@ bool Input::open(const QString &name, const QByteArray &)
 qint64 Input::read(char *data, qint64 max)
 {
     if (interruptionRequested()) {
-        fail(u"已中断"_s);
+        fail(Words::tr("已中断"));
         return -1;
     }
     const qint64 got =

@@ -2,11 +2,13 @@
 
 #include "diagnosis.h"
 #include "main_window.h"
+#include "startup.h"
 #include "message_boxes.h"
 #include "test_support.h"
 
 #include <QClipboard>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -17,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 using testing::readAll;
@@ -44,6 +47,8 @@ private slots:
     void init();
     void cleanup();
     void checkRunsAsideAndCanBeCancelled();
+    void languages_data();
+    void languages();
     // Before any test presses 退出, whose QCoreApplication::exit() ends every modal box after it.
     void receiving_data();
     void receiving();
@@ -700,6 +705,73 @@ void TestMainWindow::checkRunsAsideAndCanBeCancelled()
     QVERIFY2(m_answerer->shown.isEmpty(), qPrintable(m_answerer->shown.value(0).text));
     QVERIFY(m_window->Image1->pixmap().isNull());
     QCOMPARE(readAll(m_folder->filePath(u"1.jpg"_s)), bomb);
+}
+
+// The window speaks the system's language: the described Chinese for Chinese and for the C
+// locale, English for everyone else, Qt's own texts too; English captions fit their controls.
+void TestMainWindow::languages_data()
+{
+    QTest::addColumn<QLocale>("system");
+    QTest::addColumn<QStringList>("texts"); // title, Label1, Label2, the buttons, a warning, its OK
+
+    const QStringList chinese = {u"图片转换工具--hexjpg@example.com"_s,
+                                 u"请将“FF D8 。。。FF D9”放入文本框"_s,
+                                 u"文本总行数：0"_s,
+                                 u"转换"_s,
+                                 u"清除"_s,
+                                 u"退出"_s,
+                                 u"请将数据粘贴文本框中"_s,
+                                 u"确定"_s};
+    const QStringList english = {u"Picture Converter--hexjpg@example.com"_s,
+                                 u"Paste \"FF D8 ... FF D9\" into the text box"_s,
+                                 u"Lines: 0"_s,
+                                 u"Convert"_s,
+                                 u"Clear"_s,
+                                 u"Exit"_s,
+                                 u"Please paste the data into the text box"_s,
+                                 u"OK"_s};
+    QTest::newRow("Chinese") << QLocale(u"zh_CN"_s) << chinese;
+    QTest::newRow("no language (C)") << QLocale::c() << chinese;
+    QTest::newRow("English") << QLocale(u"en_US"_s) << english;
+    QTest::newRow("German: English") << QLocale(u"de_DE"_s) << english;
+}
+
+void TestMainWindow::languages()
+{
+    QFETCH(QLocale, system);
+    QFETCH(QStringList, texts);
+
+    QVERIFY(installTranslations(*QCoreApplication::instance(), system));
+    Form1 window(m_folder->path());
+    window.show();
+    QTest::mouseClick(window.Command1, Qt::LeftButton); // an empty panel: the warning
+    for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    const QList<QWidget *> controls = {window.Label1, window.Label2, window.Command1,
+                                       window.Command2, window.Command4};
+    QStringList shown = {window.windowTitle()};
+    for (QWidget *control : controls)
+        shown << control->property("text").toString();
+    QTRY_VERIFY(!m_answerer->shown.isEmpty());
+    shown << m_answerer->shown.last().text << m_answerer->shown.last().buttonTexts.value(0);
+    QCOMPARE(shown, texts);
+
+    // Every caption fits its control; Label1, which sizes itself, stays clear of Label2; the
+    // counter has room for a dump of a million lines. (Under Wine the offscreen platform has no
+    // fonts to measure with.)
+    if (QFontDatabase::families().isEmpty())
+        return;
+    for (QWidget *control : controls) {
+        const QString text = control == window.Label2
+                                 ? control->property("text").toString().replace(u"0"_s, u"999999"_s)
+                                 : control->property("text").toString();
+        const int frame = qobject_cast<QPushButton *>(control) ? 8 : 0;
+        QVERIFY2(control->fontMetrics().horizontalAdvance(text) <= control->width() - frame,
+                 qPrintable(text));
+    }
+    QVERIFY(window.Label1->geometry().right() < window.Label2->x());
 }
 
 // Receiving from a serial port (a pty pair from socat): what comes goes into the panel, each

@@ -4,6 +4,9 @@
 set -euo pipefail
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine's C locale is English; the tests read the programs' described Chinese.
+export LANG=${HEXJPG_WINE_LANG:-zh_CN.UTF-8}
+unset LC_ALL LANGUAGE
 # A test suite's log, written to a file (HEXJPG_TEST_LOG), is printed once it has run.
 log=${HEXJPG_TEST_LOG:-}
 [[ -z "$log" ]] || rm -f "$log"

@@ -179,11 +179,13 @@ def accessible_panel():
 class Program:
     """One run of the program in its folder."""
 
-    def __init__(self, folder, accessible=False, arguments=()):
-        env = dict(ENV, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1') if accessible else ENV
+    def __init__(self, folder, accessible=False, arguments=(), title=TITLE, language=None):
+        env = dict(ENV, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1') if accessible else dict(ENV)
+        if language:
+            env['LC_ALL'] = language
         self.process = subprocess.Popen([str(folder / PROGRAM.name), *arguments], cwd='/', env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        found = wait_for('the window', lambda: find_windows('^' + re.escape(TITLE)))
+        found = wait_for('the window', lambda: find_windows('^' + re.escape(title)))
         self.window = found[0]
         # Let it draw itself before anything looks at it.
         wait_for('the brown panel', lambda: self.picture_area_mean() is not None)
@@ -215,12 +217,12 @@ class Program:
         pixels = [p for row in rows[2:-2:17] for p in row[2:-2:17]]
         return tuple(sum(c[i] for c in pixels) // len(pixels) for i in range(3))
 
-    def answer_warning(self):
-        """Waits for the message box titled 警告, and dismisses it with Enter."""
-        box = wait_for('the 警告 message box', lambda: find_windows('^警告$'))[0]
+    def answer_warning(self, title='警告'):
+        """Waits for the message box titled 警告 (or title), and dismisses it with Enter."""
+        box = wait_for('the message box', lambda: find_windows(f'^{title}$'))[0]
         run('xdotool', 'windowfocus', '--sync', box)
         self.key('Return')
-        wait_for('the message box to go', lambda: not find_windows('^警告$'))
+        wait_for('the message box to go', lambda: not find_windows(f'^{title}$'))
 
 
 class EndToEnd(unittest.TestCase):
@@ -364,6 +366,16 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1_SCROLL_BAR, button=3)),
                          ['滚动至此', '顶端', '底部', '向上翻页', '向下翻页', '向上滚动', '向下滚动'])
 
+    def test_english_window(self):
+        self.program.close()
+        self.program = Program(self.folder, title='Picture Converter--', language='en_US.UTF-8')
+        self.program.click(COMMAND1)  # an empty panel
+        self.program.answer_warning('Warning')
+        data = self.baseline.read_bytes()
+        self.program.paste(dump(data))
+        self.convert_and_wait()
+        self.assertEqual(self.output.read_bytes(), data)
+
     def test_dir_chooses_the_folder(self):
         self.program.close()
         chosen = Path(self.tmp.name) / 'chosen folder'
@@ -426,8 +438,9 @@ def main():
     server, display = started
     runtime = tempfile.TemporaryDirectory()
     os.chmod(runtime.name, 0o700)
-    ENV = dict(os.environ, DISPLAY=display, XDG_RUNTIME_DIR=runtime.name)
-    for name in ('QT_QPA_PLATFORM', 'WAYLAND_DISPLAY'):
+    # No language set: the described Chinese window (test_english_window asks for English).
+    ENV = dict(os.environ, DISPLAY=display, XDG_RUNTIME_DIR=runtime.name, LC_ALL='C.UTF-8')
+    for name in ('QT_QPA_PLATFORM', 'WAYLAND_DISPLAY', 'LANGUAGE'):
         ENV.pop(name, None)
     try:
         result = unittest.main(argv=[sys.argv[0], '-v'], exit=False).result

@@ -65,7 +65,10 @@ def main():
     folder.mkdir()
     program = folder / 'hexjpg.exe'
     shutil.copy(sys.argv[1], program)
-    w.ENV = dict(os.environ, DISPLAY=display, WINEDEBUG='-all')
+    # Wine's C locale is English: the described Chinese window is asked for.
+    w.ENV = dict(os.environ, DISPLAY=display, WINEDEBUG='-all', LANG='zh_CN.UTF-8')
+    w.ENV.pop('LC_ALL', None)
+    w.ENV.pop('LANGUAGE', None)
     picture = folder / 'picture.jpg'
     w.run('convert', '-size', '320x240', 'plasma:fractal', '-quality', '90', str(picture))
     jpeg = picture.read_bytes()
@@ -73,7 +76,13 @@ def main():
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         started_at = time.monotonic()
-        window = w.wait_for('the window', lambda: w.find_windows(w.TITLE), timeout=90)[0]
+        # Wine writes the title's Chinese into WM_NAME only where the host has a Chinese locale:
+        # the window is found by the rest of its title, and its full title read from
+        # _NET_WM_NAME.
+        window = w.wait_for('the window', lambda: w.find_windows('hexjpg@example.com$'),
+                            timeout=90)[0]
+        title = w.run('xprop', '-id', window, '_NET_WM_NAME').decode()
+        assert w.TITLE in title, f'the described Chinese title: {title}'
         print(f'window after {time.monotonic() - started_at:.1f} s')
         time.sleep(1)
         origin = client_origin(window)

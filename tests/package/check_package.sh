@@ -27,6 +27,7 @@ id=com.example.hexjpg
 expected=(./usr/bin/hexjpg ./usr/bin/hexjpg-cli
           ./usr/share/applications/$id.desktop ./usr/share/metainfo/$id.metainfo.xml
           ./usr/share/man/man1/hexjpg.1.gz ./usr/share/man/man1/hexjpg-cli.1.gz
+          ./usr/share/man/zh_CN/man1/hexjpg.1.gz ./usr/share/man/zh_CN/man1/hexjpg-cli.1.gz
           ./usr/share/doc/hexjpg/copyright ./usr/share/doc/hexjpg/changelog.gz
           ./usr/share/hexjpg/output-folder)
 for size in 16 32 48 64 128 256; do
@@ -42,6 +43,11 @@ dpkg-deb -f "$deb" Depends | grep -q 'fonts-arphic-uming' || fail "the font is n
 tree=$work/tree
 dpkg-deb -x "$deb" "$tree"
 desktop-file-validate "$tree/usr/share/applications/$id.desktop" || fail "desktop entry"
+# English pages where no language is asked for, Chinese ones beside them.
+zcat "$tree/usr/share/man/man1/hexjpg-cli.1.gz" | grep -q 'Write 1.jpg into this folder' ||
+    fail "English manual page"
+zcat "$tree/usr/share/man/zh_CN/man1/hexjpg-cli.1.gz" | grep -q '把 1.jpg 写入该文件夹' ||
+    fail "Chinese manual page"
 appstreamcli validate --no-net "$tree/usr/share/metainfo/$id.metainfo.xml" || fail "metainfo"
 start=$(date +%s%N)
 lintian --fail-on error "$deb" 2>&1 | grep -v 'root privileges' || true
