@@ -90,6 +90,11 @@ constexpr std::array<signed char, 128> kBase64 = makeBase64();
 // learnt from those before (the layout, the typical line). The whole text is one block.
 template <typename Unit> class Reader {
 public:
+    // A line of a text that arrives in blocks is read before it ends once it is this long, and
+    // one this long without a blank stops the reading.
+    static constexpr qint64 kLongLine = 64 * 1024;
+    static constexpr qint64 kMaxLine = qint64(16) << 20;
+
     Reader(const std::atomic<bool> *cancel, qint64 sample)
         : m_cancel(cancel)
         , m_sample(sample)
@@ -112,6 +117,20 @@ public:
         }
         // At a pause the line under way has ended too, whether or not its line break came.
         qint64 cut = last || pause ? n : wholeLines(window, n);
+        if (cut == 0 && n >= kLongLine) {
+            // A line that goes on and on (a camera that prints all its pairs on one line) is
+            // read up to its last blank; one without a blank stops the reading, memory bounded.
+            cut = lastBlank(window, n);
+            if (cut == 0 && n >= kMaxLine) {
+                m_out.stopped =
+                    Words::tr("第 %1 行太长：%2 个字符中没有空白或换行，读到这里为止")
+                        .arg(m_line)
+                        .arg(n);
+                m_done = true;
+                m_buffer.clear();
+                return;
+            }
+        }
         if (!m_detected && !last && !pause && n < m_sample)
             cut = 0;
         if (cut > 0 || last) {
@@ -170,6 +189,15 @@ public:
         m_out.bytes.resize(m_size);
         m_out.bytes.squeeze();
         return std::move(m_out);
+    }
+
+    // Past the last blank of a line that has not ended; 0 when it has none.
+    qint64 lastBlank(const Unit *d, qint64 n) const
+    {
+        for (qint64 i = n - 1; i >= 0; --i)
+            if (d[i] == ' ' || d[i] == '\t')
+                return i + 1;
+        return 0;
     }
 
     // How far the whole lines reach: past the last line break that is surely whole (a '\r' at the

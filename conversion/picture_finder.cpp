@@ -525,8 +525,16 @@ bool endMarkerIn(QByteArrayView before, QByteArrayView block)
 std::vector<ArrivedPicture> PictureStream::feed(QByteArrayView block)
 {
     std::vector<ArrivedPicture> out;
-    if (block.isEmpty())
-        return out;
+    // A search lists the first kKeptFirst pictures it finds: a large block goes in parts, each too
+    // short to hold that many (the smallest picture has 17 bytes).
+    constexpr qsizetype kPart = 16 * 1024;
+    for (qsizetype at = 0; at < block.size(); at += kPart)
+        feedPart(block.sliced(at, std::min(kPart, block.size() - at)), out);
+    return out;
+}
+
+void PictureStream::feedPart(QByteArrayView block, std::vector<ArrivedPicture> &out)
+{
     m_received += block.size();
     m_endSeen = m_endSeen || endMarkerIn(m_buffer, block);
     m_buffer.append(block);
@@ -537,7 +545,6 @@ std::vector<ArrivedPicture> PictureStream::feed(QByteArrayView block)
         search(false, out);
     if (m_buffer.size() > kMaxInFlight)
         search(true, out);
-    return out;
 }
 
 std::vector<ArrivedPicture> PictureStream::cut()

@@ -76,6 +76,7 @@ public:
     qint64 total() const { return m_total; }       // pictures handed on
 
 private:
+    void feedPart(QByteArrayView block, std::vector<ArrivedPicture> &out);
     void search(bool cutting, std::vector<ArrivedPicture> &out);
 
     QByteArray m_buffer;

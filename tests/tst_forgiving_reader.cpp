@@ -85,6 +85,7 @@ private slots:
     void logWithThreePictures();
     void pictureStream_data();
     void pictureStream();
+    void endlessLines();
     void skippedTextIsCountedOnce();
 };
 
@@ -519,6 +520,30 @@ void TestForgivingReader::pictureStream()
         }
         QCOMPARE(said.join(u','), arrivals[i]);
     }
+}
+
+// A camera that prints all its pairs on one line: what arrives is read before the line ends, and
+// a line without a blank ends the reading before it fills the memory.
+void TestForgivingReader::endlessLines()
+{
+    QByteArray pictures;
+    for (int i = 0; i < 12; ++i)
+        pictures += testing::makeJpeg({160, 120});
+    const QByteArray line = testing::dumpOf(pictures).toUtf8();
+    QVERIFY(line.size() > 64 * 1024);
+    ForgivingStream stream;
+    QByteArray read;
+    for (qsizetype at = 0; at < line.size(); at += 4096)
+        read += stream.feed(QByteArrayView(line).sliced(at, std::min<qsizetype>(4096, line.size() - at)));
+    QVERIFY(read.size() > pictures.size() / 2);
+    QCOMPARE(read + stream.finish(), pictures);
+
+    ForgivingStream endless;
+    const QByteArray block(1 << 20, 'A');
+    for (int i = 0; i < 20 && !endless.ended(); ++i)
+        endless.feed(block);
+    QVERIFY(endless.ended());
+    QVERIFY2(endless.read().stopped.contains(u"太长"_s), qPrintable(endless.read().stopped));
 }
 
 // '*' lines each followed by an offset 60 MiB on: together they fill no more than the bound, and

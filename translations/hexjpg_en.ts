@@ -462,6 +462,10 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <source>内存不足，无法读取这么长的文本</source>
         <translation>out of memory: a text this long cannot be read</translation>
     </message>
+    <message>
+        <source>第 %1 行太长：%2 个字符中没有空白或换行，读到这里为止</source>
+        <translation>line %1 is too long: %2 characters without a blank or a line break. The reading stops there</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>
