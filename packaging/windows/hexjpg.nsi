@@ -5,27 +5,34 @@ Target amd64-unicode ; a 64-bit setup program for 64-bit programs
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
-!define NAME "图片转换工具"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\hexjpg"
 
-Name "${NAME} ${VERSION}"
 OutFile "${OUT}"
 InstallDir "$PROGRAMFILES64\hexjpg"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 Icon "${FILES}\icon.ico"
 UninstallIcon "${FILES}\icon.ico"
-VIProductVersion "${VERSION}.0.0"
-VIAddVersionKey /LANG=2052 "ProductName" "${NAME}"
-VIAddVersionKey /LANG=2052 "FileDescription" "${NAME} 安装程序"
-VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
-VIAddVersionKey /LANG=2052 "LegalCopyright" "hexjpg"
 
 Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
+; The setup program speaks the system's language, as the programs do: Chinese, or English.
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\SimpChinese.nlf"
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
+LangString NAME ${LANG_SIMPCHINESE} "图片转换工具"
+LangString NAME ${LANG_ENGLISH} "Picture Converter"
+Name "$(NAME) ${VERSION}"
+
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductName" "图片转换工具"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileDescription" "图片转换工具 安装程序"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "LegalCopyright" "hexjpg"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Picture Converter"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Picture Converter setup"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "hexjpg"
 
 Section
     SetShellVarContext all
@@ -37,8 +44,11 @@ Section
     SetOutPath "$INSTDIR"
     File "${FILES}\README.txt"
     WriteUninstaller "$INSTDIR\uninstall.exe"
-    CreateShortCut "$SMPROGRAMS\${NAME}.lnk" "$INSTDIR\bin\hexjpg.exe" "" "$INSTDIR\bin\hexjpg.exe" 0
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
+    ; The Start-menu entry is named in the language of the setup; the uninstaller finds it by
+    ; the name kept in the registry.
+    CreateShortCut "$SMPROGRAMS\$(NAME).lnk" "$INSTDIR\bin\hexjpg.exe" "" "$INSTDIR\bin\hexjpg.exe" 0
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Shortcut" "$SMPROGRAMS\$(NAME).lnk"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "$(NAME)"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\bin\hexjpg.exe"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "hexjpg"
@@ -50,7 +60,9 @@ SectionEnd
 
 Section "Uninstall"
     SetShellVarContext all
-    Delete "$SMPROGRAMS\${NAME}.lnk"
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "Shortcut"
+    StrCmp $0 "" +2
+    Delete "$0"
     Delete "$INSTDIR\bin\hexjpg.exe"
     Delete "$INSTDIR\bin\hexjpg-cli.exe"
     Delete "$INSTDIR\share\hexjpg\output-folder"
