@@ -20,7 +20,6 @@ class Words {
 };
 } // namespace
 
-
 namespace {
 
 void name(QCoreApplication &app)

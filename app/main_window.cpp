@@ -32,7 +32,6 @@ class Words {
 };
 } // namespace
 
-
 namespace {
 
 // Binds the conversion's progress to ProgressBar1: the range is set up before the first pair,

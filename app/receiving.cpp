@@ -7,8 +7,8 @@
 #include "serial_source.h"
 #include "warning.h"
 
-#include <QCoreApplication>
 #include <QAction>
+#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QTimer>
@@ -23,7 +23,6 @@ class Words {
     Q_DECLARE_TR_FUNCTIONS(Form1)
 };
 } // namespace
-
 
 namespace {
 
@@ -75,9 +74,8 @@ bool Form1::startReceiving(const QString &port, qint32 baud)
     m_serial = new SerialSource(this);
     connect(m_serial, &SerialSource::textArrived, this, &Form1::serialText);
     connect(m_serial, &SerialSource::pictureArrived, this, &Form1::serialPicture);
-    connect(m_serial, &SerialSource::garbled, this, [this](const QString &message) {
-        warnLater(message, {}, true);
-    });
+    connect(m_serial, &SerialSource::garbled, this,
+            [this](const QString &message) { warnLater(message, {}, true); });
     connect(m_serial, &SerialSource::ended, this, &Form1::serialEnded);
     m_serialDecoder.resetState();
     if (!m_serial->open(port, baud)) {
@@ -124,8 +122,8 @@ void Form1::flushSerialText()
     if (Text1->content().size() + take > Text1->maximumLength()) {
         m_serialPending.clear();
         stopReceiving();
-        warnLater(Words::tr("文本框满了（最多 %1 个字符），停止接收。已收到的图片都已写入。").arg(
-                      Text1->maximumLength()),
+        warnLater(Words::tr("文本框满了（最多 %1 个字符），停止接收。已收到的图片都已写入。")
+                      .arg(Text1->maximumLength()),
                   {}, true);
         return;
     }
@@ -170,20 +168,23 @@ void Form1::serialPictureChecked()
     const SerialChecked checked = m_serialCheck->result();
     checkNextSerialPicture();
     if (!checked.written.ok()) {
-        warnLater(Words::tr("无法写入文件：%1\n%2").arg(checked.written.path, checked.written.error));
+        warnLater(
+            Words::tr("无法写入文件：%1\n%2").arg(checked.written.path, checked.written.error));
         return;
     }
     const hexjpg::LoadedPicture &picture = checked.picture;
     const qint64 bytes = checked.written.bytesWritten;
     const QStringList diagnosis = hexjpg::diagnosePicture(picture, 0, bytes, bytes);
     if (picture.error != 0) {
-        warnLater(Words::tr("照片不正确！"), Words::tr("第 %1 张图片：%2\n%3").arg(checked.found.number)
-                                       .arg(picture.errorString, checked.found.problem));
+        warnLater(Words::tr("照片不正确！"), Words::tr("第 %1 张图片：%2\n%3")
+                                                 .arg(checked.found.number)
+                                                 .arg(picture.errorString, checked.found.problem));
         return;
     }
     Image1->setVisible(true);
     showPicture(picture, bytes);
-    Image1->setToolTip(Words::tr("第 %1 张图片\n").arg(checked.found.number) + diagnosis.join(u'\n'));
+    Image1->setToolTip(Words::tr("第 %1 张图片\n").arg(checked.found.number) +
+                       diagnosis.join(u'\n'));
     if (const QString missing = hexjpg::incompleteness(picture, bytes); !missing.isEmpty())
         warnLater(missing, diagnosis.join(u'\n'));
 }

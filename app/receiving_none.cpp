@@ -15,7 +15,6 @@ class Words {
 };
 } // namespace
 
-
 void Form1::createReceiveActions() {}
 
 bool Form1::isReceiving() const

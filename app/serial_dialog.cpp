@@ -1,7 +1,7 @@
 #include "serial_dialog.h"
 
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
@@ -19,7 +19,6 @@ class Words {
 };
 } // namespace
 
-
 SerialDialog::SerialDialog(QWidget *parent)
     : QDialog(parent)
 {
@@ -31,8 +30,8 @@ SerialDialog::SerialDialog(QWidget *parent)
     ports->setEditable(true);
     ports->setInsertPolicy(QComboBox::NoInsert);
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString what = info.description().isEmpty() ? info.manufacturer()
-                                                           : info.description();
+        const QString what =
+            info.description().isEmpty() ? info.manufacturer() : info.description();
         ports->addItem(what.isEmpty() ? info.portName() : u"%1 — %2"_s.arg(info.portName(), what),
                        info.systemLocation());
     }
@@ -41,8 +40,8 @@ SerialDialog::SerialDialog(QWidget *parent)
     baudRate->setObjectName(u"baudRate"_s);
     baudRate->setEditable(true);
     baudRate->setInsertPolicy(QComboBox::NoInsert);
-    for (const int rate : {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000,
-                           1500000, 2000000})
+    for (const int rate :
+         {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000, 1500000, 2000000})
         baudRate->addItem(QString::number(rate));
     baudRate->setCurrentText(u"115200"_s);
     baudRate->setValidator(new QIntValidator(1, 100'000'000, baudRate));

@@ -14,7 +14,6 @@ class Words {
 };
 } // namespace
 
-
 void showWarning(QWidget *parent, const QString &message, const QString &details)
 {
     QMessageBox box(QMessageBox::NoIcon, Words::tr("警告"), message, QMessageBox::Ok, parent);

@@ -89,8 +89,9 @@ double readInBlocks(const QByteArray &text, qsizetype block, qint64 &pictures)
     hexjpg::ReceivedStream stream;
     pictures = 0;
     for (qsizetype at = 0; at < text.size(); at += block)
-        pictures += qint64(stream.feed(QByteArrayView(text).sliced(at, std::min(block, text.size() - at)))
-                               .pictures.size());
+        pictures +=
+            qint64(stream.feed(QByteArrayView(text).sliced(at, std::min(block, text.size() - at)))
+                       .pictures.size());
     pictures += qint64(stream.finish().pictures.size());
     return double(timer.nsecsElapsed()) / 1e9;
 }
@@ -128,7 +129,8 @@ public:
         const QString socat = QStandardPaths::findExecutable(u"socat"_s);
         if (socat.isEmpty())
             return false;
-        m_socat.start(socat, {u"pty,raw,echo=0,link="_s + port, u"pty,raw,echo=0,link="_s + camera});
+        m_socat.start(socat,
+                      {u"pty,raw,echo=0,link="_s + port, u"pty,raw,echo=0,link="_s + camera});
         QElapsedTimer waited;
         waited.start();
         while (!(QFileInfo::exists(port) && QFileInfo::exists(camera)) && waited.elapsed() < 5000)
@@ -238,12 +240,13 @@ int main(int argc, char *argv[])
         QElapsedTimer timer;
         timer.start();
         same = QProcess::execute(cli, {u"-f"_s, u"--all"_s, u"--dir"_s,
-                                       folder.filePath(u"from-file"_s), file}) == 0 && same;
+                                       folder.filePath(u"from-file"_s), file}) == 0 &&
+               same;
         fileRuns.push_back(double(timer.nsecsElapsed()) / 1e9);
         QProcess serial;
-        serial.start(cli, {u"--serial"_s, pty.port, u"--baud"_s, u"2000000"_s, u"--all"_s,
-                           u"--count"_s, QString::number(pictures), u"--dir"_s,
-                           folder.filePath(u"from-port"_s)});
+        serial.start(cli,
+                     {u"--serial"_s, pty.port, u"--baud"_s, u"2000000"_s, u"--all"_s, u"--count"_s,
+                      QString::number(pictures), u"--dir"_s, folder.filePath(u"from-port"_s)});
         serial.setReadChannel(QProcess::StandardError);
         serial.waitForReadyRead(); // it is listening
         QThread *thread = writer(pty.camera, text, 0);

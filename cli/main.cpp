@@ -1,6 +1,7 @@
 // hexjpg-cli: the conversion without the window, for scripts and for many dumps.
 
 #include "diagnosis.h"
+#include "exit_status.h"
 #include "files.h"
 #include "forgiving_reader.h"
 #include "hex_to_jpeg.h"
@@ -38,10 +39,7 @@ class Words {
 };
 } // namespace
 
-
 namespace {
-
-enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3, Incomplete = 4 };
 
 // No camera makes a picture whose dump passes 1 GiB (a 512 MiB picture, blanks left out).
 constexpr qint64 kMaxInputBytes = qint64(1) << 30;

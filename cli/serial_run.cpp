@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "diagnosis.h"
+#include "exit_status.h"
 #include "hex_to_jpeg.h"
 #include "interruption.h"
 #include "picture_loader.h"
@@ -27,10 +28,7 @@ class Words {
 };
 } // namespace
 
-
 namespace {
-
-enum ExitStatus { Picture = 0, WriteFailed = 1, BadInput = 2, NotAPicture = 3, Incomplete = 4 };
 
 // How often a stop asked for (Ctrl+C, SIGTERM) is looked for while receiving.
 constexpr int kStopCheckMs = 50;
@@ -105,7 +103,8 @@ public:
                                {u"reason"_s, m_source.errorString()}});
             return BadInput;
         }
-        say(Words::tr("正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束").arg(m_options.port)
+        say(Words::tr("正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束")
+                .arg(m_options.port)
                 .arg(m_options.baud));
         m_stopCheck.start(kStopCheckMs);
         if (!m_ended) // it may have ended already, on what waited in the port
@@ -133,12 +132,15 @@ private:
                                            : hexjpg::kOutputFileName.toString();
         m_room.acquire();
         ++m_waiting;
-        QMetaObject::invokeMethod(&m_checker, [this, arrived, name] {
-            const Checked checked = writeAndCheck(arrived, m_options.folder, name);
-            m_room.release();
-            QMetaObject::invokeMethod(this, [this, checked] { pictureChecked(checked); },
-                                      Qt::QueuedConnection);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_checker,
+            [this, arrived, name] {
+                const Checked checked = writeAndCheck(arrived, m_options.folder, name);
+                m_room.release();
+                QMetaObject::invokeMethod(
+                    this, [this, checked] { pictureChecked(checked); }, Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
         if (m_options.count > 0 && m_arrived >= m_options.count)
             finish();
     }
@@ -172,10 +174,13 @@ private:
         const bool complete = decodes && loaded.complete && found.whole;
         const int status = !decodes ? NotAPicture : complete ? Picture : Incomplete;
         m_status = m_pictures++ == 0 ? status : std::max(m_status, status);
-        QString state = !decodes ? Words::tr("不能解码") : complete ? Words::tr("完整") : Words::tr("不完整");
+        QString state = !decodes   ? Words::tr("不能解码")
+                        : complete ? Words::tr("完整")
+                                   : Words::tr("不完整");
         if (!found.whole && !found.problem.isEmpty())
             state += Words::tr("（%1）").arg(found.problem);
-        const QString line = Words::tr("第 %1 张：%2，%3，%4").arg(found.number)
+        const QString line = Words::tr("第 %1 张：%2，%3，%4")
+                                 .arg(found.number)
                                  .arg(path, hexjpg::describePicture(told, found.length), state);
         if (!m_options.json) {
             hexjpg::system::printLine(stdout, line);

@@ -13,7 +13,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg {
 
 namespace {

@@ -17,7 +17,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg {
 
 qint64 &bytesExamined()

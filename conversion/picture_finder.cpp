@@ -26,7 +26,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg {
 
 namespace {

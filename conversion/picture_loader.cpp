@@ -15,7 +15,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg {
 
 namespace {

@@ -16,7 +16,6 @@ class Words {
 };
 } // namespace
 
-
 SerialSource::SerialSource(QObject *parent)
     : QObject(parent)
 {
@@ -73,8 +72,10 @@ bool SerialSource::open(const QString &port, qint32 baud)
                      m_port.setStopBits(QSerialPort::OneStop) &&
                      m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!set) {
-        m_error = Words::tr("串口 %1 不能设为 %2 波特（8N1，无流控）：%3").arg(port).arg(baud).arg(
-            m_port.errorString());
+        m_error = Words::tr("串口 %1 不能设为 %2 波特（8N1，无流控）：%3")
+                      .arg(port)
+                      .arg(baud)
+                      .arg(m_port.errorString());
         const QSignalBlocker quiet(m_port);
         m_port.close();
         return false;
@@ -101,7 +102,8 @@ void SerialSource::receive(QByteArrayView block)
     if (!m_toldGarbled && m_stream.garbled()) {
         m_toldGarbled = true;
         emit garbled(
-            Words::tr("收到了 %1 字节，但没有可读的内容：波特率可能不对（现在是 %2），请与设备的设置核对")
+            Words::tr(
+                "收到了 %1 字节，但没有可读的内容：波特率可能不对（现在是 %2），请与设备的设置核对")
                 .arg(m_stream.received())
                 .arg(m_baud));
     }

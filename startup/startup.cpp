@@ -17,7 +17,6 @@ class Words {
 };
 } // namespace
 
-
 namespace {
 
 // Where 1.jpg goes, in words: see outputFolder.

@@ -19,7 +19,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg::system {
 
 // A second descriptor on the open file: it goes on naming the same file however it is renamed.

@@ -18,7 +18,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg::system {
 
 namespace {

@@ -21,7 +21,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg::system {
 
 struct Input::Handle {

@@ -23,7 +23,6 @@ class Words {
 };
 } // namespace
 
-
 namespace hexjpg::system {
 
 struct Input::Handle {

@@ -82,7 +82,8 @@ void TestSerial::init()
     m_camera = m_dir.filePath(u"camera"_s);
     QFile::remove(m_port);
     QFile::remove(m_camera);
-    m_pty.start(m_socat, {u"pty,raw,echo=0,link="_s + m_port, u"pty,raw,echo=0,link="_s + m_camera});
+    m_pty.start(m_socat,
+                {u"pty,raw,echo=0,link="_s + m_port, u"pty,raw,echo=0,link="_s + m_camera});
     QTRY_VERIFY(QFileInfo::exists(m_port) && QFileInfo::exists(m_camera));
 }
 
@@ -94,11 +95,11 @@ void TestSerial::cleanup()
 
 void TestSerial::receive_data()
 {
-    QTest::addColumn<QString>("port");         // "pty", or "missing" or "busy"
-    QTest::addColumn<QStringList>("options");  // beside --serial, --all, --json and --dir
+    QTest::addColumn<QString>("port");          // "pty", or "missing" or "busy"
+    QTest::addColumn<QStringList>("options");   // beside --serial, --all, --json and --dir
     QTest::addColumn<QByteArrayList>("camera"); // what it writes, in turn
-    QTest::addColumn<QByteArrayList>("files"); // 1.jpg, 2.jpg, ... as they must be
-    QTest::addColumn<QString>("complete");     // each file: 1 complete, 0 not
+    QTest::addColumn<QByteArrayList>("files");  // 1.jpg, 2.jpg, ... as they must be
+    QTest::addColumn<QString>("complete");      // each file: 1 complete, 0 not
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said"); // on standard error
 
@@ -106,8 +107,8 @@ void TestSerial::receive_data()
     const QByteArray half = b.first(b.size() / 2);
     const QString log = testing::serialLog({a, b});
     QTest::newRow("pairs in lines, log lines between")
-        << u"pty"_s << QStringList{} << QByteArrayList{"boot\r\n" + pairsInLines(a) + "ok\r\n",
-                                                       pairsInLines(b) + "ok\r\n"}
+        << u"pty"_s << QStringList{}
+        << QByteArrayList{"boot\r\n" + pairsInLines(a) + "ok\r\n", pairsInLines(b) + "ok\r\n"}
         << QByteArrayList{a, b} << u"11"_s << 0 << u"第 2 张"_s;
     QTest::newRow("serial monitor with timestamps, unpadded")
         << u"pty"_s << QStringList{} << QByteArrayList{log.toUtf8()} << QByteArrayList{a, b}
@@ -118,18 +119,18 @@ void TestSerial::receive_data()
     QTest::newRow("bytes after a banner")
         << u"pty"_s << QStringList{} << QByteArrayList{"OV2640 ready\r\n" + a, b}
         << QByteArrayList{a, b} << u"11"_s << 0 << QString();
-    QTest::newRow("a pause in a picture") << u"pty"_s << QStringList{}
-                                          << QByteArrayList{half, kPause, a}
-                                          << QByteArrayList{half, a} << u"01"_s << 4 << u"不完整"_s;
+    QTest::newRow("a pause in a picture")
+        << u"pty"_s << QStringList{} << QByteArrayList{half, kPause, a} << QByteArrayList{half, a}
+        << u"01"_s << 4 << u"不完整"_s;
     QTest::newRow("the last line without its line break")
         << u"pty"_s << QStringList{} << QByteArrayList{pairsInLines(a).trimmed(), kPause}
         << QByteArrayList{a} << u"1"_s << 0 << QString();
     QTest::newRow("a new picture before the end")
         << u"pty"_s << QStringList{} << QByteArrayList{pairsInLines(half) + pairsInLines(a)}
         << QByteArrayList{half, a} << u"01"_s << 4 << QString();
-    QTest::newRow("enough pictures") << u"pty"_s << QStringList{u"--count"_s, u"1"_s}
-                                     << QByteArrayList{a + b} << QByteArrayList{a} << u"1"_s << 0
-                                     << QString();
+    QTest::newRow("enough pictures")
+        << u"pty"_s << QStringList{u"--count"_s, u"1"_s} << QByteArrayList{a + b}
+        << QByteArrayList{a} << u"1"_s << 0 << QString();
     QTest::newRow("unplugged in a picture")
         << u"pty"_s << QStringList{} << QByteArrayList{a, half, kUnplug} << QByteArrayList{a, half}
         << u"10"_s << 2 << u"断开"_s;
@@ -163,10 +164,10 @@ void TestSerial::receive()
     }
     const QString path = port == u"missing" ? m_dir.filePath(u"nothing"_s) : m_port;
     QProcess cli;
-    cli.start(QStringLiteral(HEXJPG_CLI), QStringList{u"--serial"_s, path, u"--baud"_s,
-                                                      u"921600"_s, u"--all"_s, u"--json"_s,
-                                                      u"--dir"_s, out.path()} +
-                                              options);
+    cli.start(QStringLiteral(HEXJPG_CLI),
+              QStringList{u"--serial"_s, path, u"--baud"_s, u"921600"_s, u"--all"_s, u"--json"_s,
+                          u"--dir"_s, out.path()} +
+                  options);
     QByteArray err;
     QTRY_VERIFY(!cli.state() || (err += cli.readAllStandardError()).contains("Ctrl+C"));
 
@@ -182,7 +183,8 @@ void TestSerial::receive()
             } else {
                 // A throttled line: a few hundred bytes at a time, as a slow camera sends them.
                 for (qsizetype at = 0; at < step.size(); at += 400) {
-                    QCOMPARE(device.write(step.mid(at, 400)), std::min<qsizetype>(400, step.size() - at));
+                    QCOMPARE(device.write(step.mid(at, 400)),
+                             std::min<qsizetype>(400, step.size() - at));
                     QThread::msleep(1);
                 }
             }
