@@ -84,9 +84,8 @@ private:
 
     // A picture that came from the serial port, written and checked off the window's thread.
     struct SerialChecked {
-        hexjpg::ConversionResult written;
-        hexjpg::LoadedPicture picture;
         hexjpg::FoundPicture found;
+        hexjpg::WrittenPicture checked;
     };
     void createReceiveActions();
     void chooseSerialPort();

@@ -28,8 +28,6 @@ namespace {
 
 // What arrived goes into the panel at most this often: a fast line costs the window little.
 constexpr int kFlushMs = 50;
-// The time one picture's check may take.
-constexpr int kDecodeBudgetMs = 2000;
 // The pictures' warnings that may wait while a box is open.
 constexpr qsizetype kWaitingWarnings = 3;
 
@@ -148,16 +146,11 @@ void Form1::checkNextSerialPicture()
     if (!m_nextPicture)
         return;
     hexjpg::DecodeLimits limits = m_loader.limits();
-    limits.deadline = QDeadlineTimer(kDecodeBudgetMs);
+    limits.deadline = QDeadlineTimer(hexjpg::kArrivedCheckMs);
     auto work = [arrived = std::move(*m_nextPicture), folder = m_outputFolder,
                  loader = hexjpg::PictureLoader(m_loader.displaySize(), limits)] {
-        SerialChecked checked;
-        checked.found = arrived.found;
-        checked.written = hexjpg::writeOutput(arrived.bytes, folder);
-        checked.written.written.reset(); // let go of 1.jpg: Windows replaces no file that is open
-        if (checked.written.ok())
-            checked.picture = loader.load(QByteArrayView(arrived.bytes));
-        return checked;
+        return SerialChecked{arrived.found, hexjpg::writeAndLoad(arrived.bytes, folder,
+                                                                 hexjpg::kOutputFileName, loader)};
     };
     m_nextPicture.reset();
     m_serialCheck->setFuture(QtConcurrent::run(std::move(work)));
@@ -165,7 +158,7 @@ void Form1::checkNextSerialPicture()
 
 void Form1::serialPictureChecked()
 {
-    const SerialChecked checked = m_serialCheck->result();
+    const auto [found, checked] = m_serialCheck->result();
     checkNextSerialPicture();
     if (!checked.written.ok()) {
         warnLater(
@@ -177,13 +170,13 @@ void Form1::serialPictureChecked()
     const QStringList diagnosis = hexjpg::diagnosePicture(picture, 0, bytes, bytes);
     if (picture.error != 0) {
         warnLater(Words::tr("照片不正确！"), Words::tr("第 %1 张图片：%2\n%3")
-                                                 .arg(checked.found.number)
-                                                 .arg(picture.errorString, checked.found.problem));
+                                                 .arg(found.number)
+                                                 .arg(picture.errorString, found.problem));
         return;
     }
     Image1->setVisible(true);
     showPicture(picture, bytes);
-    Image1->setToolTip(Words::tr("第 %1 张图片\n").arg(checked.found.number) +
+    Image1->setToolTip(Words::tr("第 %1 张图片\n").arg(found.number) +
                        diagnosis.join(u'\n'));
     if (const QString missing = hexjpg::incompleteness(picture, bytes); !missing.isEmpty())
         warnLater(missing, diagnosis.join(u'\n'));

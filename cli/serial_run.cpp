@@ -32,8 +32,6 @@ namespace {
 
 // How often a stop asked for (Ctrl+C, SIGTERM) is looked for while receiving.
 constexpr int kStopCheckMs = 50;
-// The time one picture's check may take.
-constexpr int kDecodeBudgetMs = 2000;
 
 void say(const QString &text)
 {
@@ -46,27 +44,6 @@ void printJsonLine(const QJsonObject &object)
     const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
     std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
     std::fflush(stdout);
-}
-
-// A picture written and checked.
-struct Checked {
-    hexjpg::ArrivedPicture arrived;
-    hexjpg::ConversionResult written;
-    hexjpg::LoadedPicture loaded;
-};
-
-Checked writeAndCheck(const hexjpg::ArrivedPicture &arrived, const QString &folder,
-                      const QString &name)
-{
-    Checked checked{arrived, hexjpg::writeOutput(arrived.bytes, folder, name), {}};
-    checked.written.written.reset();
-    if (checked.written.ok()) {
-        hexjpg::DecodeLimits limits;
-        limits.deadline = QDeadlineTimer(kDecodeBudgetMs);
-        checked.loaded = hexjpg::PictureLoader(hexjpg::kPictureAreaSize, limits)
-                             .load(QByteArrayView(arrived.bytes));
-    }
-    return checked;
 }
 
 // Pictures are written and checked on a thread of their own, in the order they came, while the
@@ -135,17 +112,22 @@ private:
         QMetaObject::invokeMethod(
             &m_checker,
             [this, arrived, name] {
-                const Checked checked = writeAndCheck(arrived, m_options.folder, name);
+                hexjpg::DecodeLimits limits;
+                limits.deadline = QDeadlineTimer(hexjpg::kArrivedCheckMs);
+                const hexjpg::WrittenPicture checked =
+                    hexjpg::writeAndLoad(arrived.bytes, m_options.folder, name,
+                                         hexjpg::PictureLoader(hexjpg::kPictureAreaSize, limits));
                 m_room.release();
                 QMetaObject::invokeMethod(
-                    this, [this, checked] { pictureChecked(checked); }, Qt::QueuedConnection);
+                    this, [this, found = arrived.found, checked] { pictureChecked(found, checked); },
+                    Qt::QueuedConnection);
             },
             Qt::QueuedConnection);
         if (m_options.count > 0 && m_arrived >= m_options.count)
             finish();
     }
 
-    void pictureChecked(const Checked &checked)
+    void pictureChecked(const hexjpg::FoundPicture &found, const hexjpg::WrittenPicture &checked)
     {
         --m_waiting;
         if (m_failed)
@@ -157,14 +139,13 @@ private:
             finish();
             return endIfDone();
         }
-        report(checked.written.path, checked.arrived, checked.loaded);
+        report(checked.written.path, found, checked.picture);
         endIfDone();
     }
 
-    void report(const QString &path, const hexjpg::ArrivedPicture &arrived,
+    void report(const QString &path, const hexjpg::FoundPicture &found,
                 const hexjpg::LoadedPicture &loaded)
     {
-        const hexjpg::FoundPicture &found = arrived.found;
         hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
         if (loaded.error != 0) {
             told.format = found.format;

@@ -117,4 +117,14 @@ LoadedPicture PictureLoader::load(QIODevice &device) const
     return result;
 }
 
+WrittenPicture writeAndLoad(QByteArrayView bytes, const QString &folder, QStringView name,
+                            const PictureLoader &loader)
+{
+    WrittenPicture result{writeOutput(bytes, folder, name), {}};
+    result.written.written.reset(); // let go of the file: Windows replaces no file that is open
+    if (result.written.ok())
+        result.picture = loader.load(bytes);
+    return result;
+}
+
 } // namespace hexjpg

@@ -5,6 +5,7 @@
 // of memory, scans and time (jpeg_decoder.h); other formats through Qt's image readers under the
 // same memory limit. A hostile picture is refused as not a picture, in bounded time and memory.
 
+#include "hex_to_jpeg.h"
 #include "jpeg_decoder.h"
 #include "picture_finder.h"
 
@@ -77,5 +78,14 @@ private:
     QSize m_displaySize;
     DecodeLimits m_limits;
 };
+
+// Bytes that arrived (a picture from a serial line) written to folder/name, whole or not at all
+// (see writeOutput), and then, unless the writing failed, checked as a picture by loader.
+struct WrittenPicture {
+    ConversionResult written;
+    LoadedPicture picture;
+};
+WrittenPicture writeAndLoad(QByteArrayView bytes, const QString &folder, QStringView name,
+                            const PictureLoader &loader);
 
 } // namespace hexjpg

@@ -1,6 +1,7 @@
 #include "received_stream.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace hexjpg {
 
@@ -30,23 +31,28 @@ ReceivedStream::Arrival ReceivedStream::feed(QByteArrayView block)
         fromBytes(block, arrival);
         return arrival;
     }
-    // The block, after the end of the one before where a start marker may have been cut.
-    const QByteArray joined = m_carry + block.toByteArray();
-    const qsizetype start = joined.indexOf(kStart);
+    // The block, after the end of the one before where a start marker may have been cut (only
+    // then is it copied).
+    QByteArray joined;
+    QByteArrayView text = block;
+    if (!m_carry.isEmpty()) {
+        joined = std::exchange(m_carry, {}) + block.toByteArray();
+        text = joined;
+    }
+    const qsizetype start = text.indexOf(kStart);
     if (start < 0) {
         // Only the first bytes of a start marker wait for the next block: no text holds them.
-        const qsizetype keep = joined.endsWith("\xff\xd8") ? 2 : joined.endsWith('\xff') ? 1 : 0;
-        fromText(QByteArrayView(joined).first(joined.size() - keep), arrival);
-        m_carry = joined.right(keep);
+        const qsizetype keep = text.endsWith("\xff\xd8") ? 2 : text.endsWith('\xff') ? 1 : 0;
+        fromText(text.first(text.size() - keep), arrival);
+        m_carry = text.last(keep).toByteArray();
         return arrival;
     }
     // The pictures' own bytes from here on; the text before them ends as text.
-    fromText(QByteArrayView(joined).first(start), arrival);
+    fromText(text.first(start), arrival);
     const QByteArray rest = m_text.finish();
     take(m_pictures.feed(rest), arrival);
-    m_carry.clear();
     m_binary = true;
-    fromBytes(QByteArrayView(joined).sliced(start), arrival);
+    fromBytes(text.sliced(start), arrival);
     return arrival;
 }
 

@@ -14,6 +14,9 @@
 
 namespace hexjpg {
 
+// The time the check of one picture that arrived may take.
+inline constexpr int kArrivedCheckMs = 2000;
+
 class ReceivedStream {
 public:
     // After this many bytes with no picture's start and much that is no text, the line is taken
