@@ -120,6 +120,7 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Text1, &TextPanel::textChanged, this, &Form1::Text1_Change);
+    connect(Text1, &TextPanel::refused, this, [this](const QString &why) { showWarning(this, why); });
     createReceiveActions();
     Command1->setFocus();
 }

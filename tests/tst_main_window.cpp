@@ -29,7 +29,7 @@ namespace {
 // The panel's visual lines, and the text of each.
 QStringList layoutLines(const TextPanel *panel)
 {
-    const panel::PanelText &content = panel->content();
+    const panel::Document &content = panel->content();
     QStringList lines;
     for (qint64 i = 0; i < content.lineCount(); ++i)
         lines << panel->text()

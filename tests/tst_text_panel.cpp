@@ -1,40 +1,21 @@
-// The text panel: random edits against a plain string, the wrap rule, keys, mouse, clipboard,
-// input methods, drag and drop, accessibility and Qt's own translations.
+// The text panel's editing: random edits against a plain string, keys, mouse, clipboard and menu,
+// text that arrives, hostile characters, and every change of the caret told.
 
 #include "message_boxes.h"
-#include "startup.h"
+#include "panel_fixture.h"
 #include "test_support.h"
-#include "text_panel.h"
 
-#include <QAccessibleInterface>
 #include <QClipboard>
 #include <QMenu>
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QScrollBar>
-#include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
-#include <QTranslator>
-#include <QUrl>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QStringList wrapped(const QString &text)
-{
-    const std::vector<qint64> starts = panel::wrapAll(text);
-    QStringList lines;
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-        const qint64 end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-        lines << text.mid(starts[i], end - starts[i]);
-    }
-    return lines;
-}
 
 // Characters the random edits are made of: digits, blanks, line breaks, wide characters, a
 // surrogate pair, a tab, a NUL, right-to-left letters and a lone surrogate.
@@ -78,23 +59,14 @@ private slots:
     void cleanup();
 
     void differential();
-    void wrapRule_data();
-    void wrapRule();
     void keys_data();
     void keys();
     void mouse();
-    void clipboardAndMenu();
     void arrivingText_data();
     void arrivingText();
-    void inputMethod();
-    void dragAndDrop_data();
-    void dragAndDrop();
-    void tooLarge();
-    void focusFrame();
+    void clipboardAndMenu();
     void hostileText();
-    void accessibility();
-    void translations_data();
-    void translations();
+    void selectAllAfterPaste();
 
 private:
     TextPanel *m_panel = nullptr;
@@ -103,12 +75,7 @@ private:
 
 void TestTextPanel::init()
 {
-    m_panel = new TextPanel;
-    m_panel->setFont(QFont(u"AR PL UMing CN"_s, 9));
-    m_panel->resize(313, 369);
-    m_panel->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_panel));
-    m_panel->setFocus();
+    m_panel = testing::makePanel();
     m_answerer = new testing::MessageBoxAnswerer;
 }
 
@@ -201,43 +168,6 @@ void TestTextPanel::differential()
         if (step % 50 == 0)
             m_panel->viewport()->repaint();
     }
-}
-
-void TestTextPanel::wrapRule_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("lines");
-
-    const QString a48 = u"A"_s.repeated(48);
-    QTest::newRow("48 cells fill a line") << a48 << QStringList{a48};
-    QTest::newRow("the 49th cell starts the next") << a48 + u"B"_s << QStringList{a48, u"B"_s};
-    QTest::newRow("after the last blank that fits")
-        << u"FF "_s.repeated(16) + u"D8"_s << QStringList{u"FF "_s.repeated(16), u"D8"_s};
-    QTest::newRow("a word that does not fit moves down")
-        << u"AB "_s.repeated(15) + u"CDEF"_s << QStringList{u"AB "_s.repeated(15), u"CDEF"_s};
-    QTest::newRow("a blank at the limit stays")
-        << a48 + u" B"_s << QStringList{a48 + u" "_s, u"B"_s};
-    QTest::newRow("and so does a line break after it")
-        << a48 + u" \nB"_s << QStringList{a48 + u" \n"_s, u"B"_s};
-    QTest::newRow("a run without blanks breaks at the limit")
-        << u"0"_s.repeated(100) << QStringList{u"0"_s.repeated(48), u"0"_s.repeated(48), u"0000"_s};
-    QTest::newRow("full-width characters take two cells")
-        << u"图"_s.repeated(25) << QStringList{u"图"_s.repeated(24), u"图"_s};
-    QTest::newRow("one cell left is too little for a wide one")
-        << u"A"_s.repeated(47) + u"图"_s << QStringList{u"A"_s.repeated(47), u"图"_s};
-    QTest::newRow("a pair outside the BMP is one character")
-        << u"\U0001F600"_s.repeated(25)
-        << QStringList{u"\U0001F600"_s.repeated(24), u"\U0001F600"_s};
-    QTest::newRow("line breaks start lines")
-        << u"FF D8\nFF D9\n"_s << QStringList{u"FF D8\n"_s, u"FF D9\n"_s, QString()};
-    QTest::newRow("empty") << QString() << QStringList{QString()};
-}
-
-void TestTextPanel::wrapRule()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, lines);
-    QCOMPARE(wrapped(text), lines);
 }
 
 void TestTextPanel::keys_data()
@@ -421,122 +351,6 @@ void TestTextPanel::clipboardAndMenu()
     QCOMPARE(m_panel->toPlainText(), u" D8FF D9"_s);
 }
 
-void TestTextPanel::inputMethod()
-{
-    m_panel->setPlainText(u"FF D8"_s);
-    m_panel->setCursorPosition(3);
-    QVERIFY(m_panel->inputMethodQuery(Qt::ImEnabled).toBool());
-    const QRect before = m_panel->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-
-    // The preedit shows at the caret and moves the candidates with it; only the commit goes in.
-    QInputMethodEvent preedit(u"ni"_s, {{QInputMethodEvent::Cursor, 2, 1, {}}});
-    QApplication::sendEvent(m_panel, &preedit);
-    QCOMPARE(m_panel->toPlainText(), u"FF D8"_s);
-    const QRect during = m_panel->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    QVERIFY(during.x() > before.x() + 6);
-    QCOMPARE(during.y(), before.y());
-
-    QInputMethodEvent commit;
-    commit.setCommitString(u"你"_s);
-    QApplication::sendEvent(m_panel, &commit);
-    QCOMPARE(m_panel->toPlainText(), u"FF 你D8"_s);
-    QCOMPARE(m_panel->inputMethodQuery(Qt::ImSurroundingText).toString(), u"FF 你D8"_s);
-    QCOMPARE(m_panel->inputMethodQuery(Qt::ImCursorPosition).toInt(), 4);
-}
-
-void TestTextPanel::dragAndDrop_data()
-{
-    QTest::addColumn<QByteArray>("file"); // empty: plain text is dropped
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<bool>("told");
-
-    QTest::newRow("text") << QByteArray() << u"FF 00 11 D8"_s << false;
-    QTest::newRow("a UTF-8 log") << QByteArray("\xef\xbb\xbf"
-                                               "00\r\n11 ")
-                                 << u"FF 00\n11 D8"_s << false;
-    QTest::newRow("a UTF-16 log") << QByteArray("\xff\xfe"
-                                                "0\0"
-                                                "0\0"
-                                                " \0",
-                                                8)
-                                  << u"FF 00 D8"_s << false;
-    QTest::newRow("a picture is not text") << testing::makeJpeg({8, 8}) << u"FF D8"_s << true;
-    QTest::newRow("too large") << QByteArray(2000, 'A') << u"FF D8"_s << true;
-#ifdef Q_OS_UNIX
-    QTest::newRow("a named pipe") << QByteArray("fifo") << u"FF D8"_s << true;
-#endif
-}
-
-void TestTextPanel::dragAndDrop()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, after);
-    QFETCH(bool, told);
-
-    m_panel->setPlainText(u"FF D8"_s);
-    m_panel->setMaximumLength(1000);
-    QTemporaryDir folder;
-    QMimeData mime;
-    if (file.isEmpty()) {
-        mime.setText(u"00 11 "_s);
-    } else {
-        const QString path = folder.filePath(u"log.txt"_s);
-#ifdef Q_OS_UNIX
-        if (file == "fifo") // with no writer: opening it would wait for ever
-            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else
-#endif
-            QVERIFY(testing::writeFile(path, file));
-        mime.setUrls({QUrl::fromLocalFile(path)});
-    }
-    const QPoint at = m_panel->characterRect(3).topLeft() + QPoint(0, 2);
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(m_panel->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(m_panel->viewport(), &drop);
-    QCOMPARE(m_panel->toPlainText(), after);
-    QCOMPARE(m_answerer->shown.size(), told ? 1 : 0);
-}
-
-// A paste past the panel's limit, or past the memory there is, is told and changes nothing; so
-// is any change while the conversion reads the panel.
-void TestTextPanel::tooLarge()
-{
-    m_panel->setPlainText(u"FF D8"_s);
-    m_panel->setMaximumLength(100);
-    QApplication::clipboard()->setText(u"00 "_s.repeated(40));
-    QTest::keyClick(m_panel, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(m_panel->toPlainText(), u"FF D8"_s);
-
-#ifdef Q_OS_LINUX
-    m_panel->setMaximumLength(qint64(1) << 30);
-    QApplication::clipboard()->setText(u"0"_s.repeated(100'000'000)); // 200 MB
-    {
-        testing::AddressSpaceLimit limit(64 << 20);
-        QTest::keyClick(m_panel, Qt::Key_V, Qt::ControlModifier);
-    }
-    QApplication::clipboard()->clear();
-    QCOMPARE(m_panel->toPlainText(), u"FF D8"_s);
-    QCOMPARE(m_answerer->shown.size(), 2);
-    QVERIFY(m_answerer->shown.last().text.startsWith(u"内存不足"_s));
-#endif
-    QVERIFY(m_answerer->shown.first().text.contains(u"文本框中的内容保持不变"_s));
-
-    const TextPanel::Reading reading(*m_panel);
-    QTest::keyClicks(m_panel, u"AB"_s);
-    QTest::keyClick(m_panel, Qt::Key_Backspace);
-    QCOMPARE(reading.text(), u"FF D8"_s);
-}
-
-// The frame shows whether the panel has the focus, as the style draws a text field's.
-void TestTextPanel::focusFrame()
-{
-    const QImage focused = m_panel->grab(QRect(0, 0, 4, 60)).toImage();
-    m_panel->clearFocus();
-    QVERIFY(m_panel->grab(QRect(0, 0, 4, 60)).toImage() != focused);
-}
-
 // Whatever the characters, they are shown, wrapped, walked through and deleted without a crash.
 void TestTextPanel::hostileText()
 {
@@ -558,51 +372,34 @@ void TestTextPanel::hostileText()
     QCOMPARE(m_panel->toPlainText(), QString());
 }
 
-void TestTextPanel::accessibility()
+// Select all after a paste, with the caret already at the end: the selection is signalled and
+// painted, as every change of the caret is (what a screen reader hears of it, e2e_window checks).
+void TestTextPanel::selectAllAfterPaste()
 {
-    m_panel->setPlainText(u"FF D8 FF D9"_s);
-    m_panel->setCursorPosition(3);
-    m_panel->setCursorPosition(5, true);
-    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(m_panel);
-    QVERIFY(a);
-    QCOMPARE(a->role(), QAccessible::EditableText);
-    QVERIFY(a->state().editable && a->state().multiLine);
-    QAccessibleTextInterface *text = a->textInterface();
-    QVERIFY(text);
-    QCOMPARE(text->characterCount(), 11);
-    QCOMPARE(text->cursorPosition(), 5);
-    int start = -1, end = -1;
-    text->selection(0, &start, &end);
-    QCOMPARE(QPair(start, end), QPair(3, 5));
-    QCOMPARE(text->text(6, 8), u"FF"_s);
-    QVERIFY(text->characterRect(0).isValid());
-    a->editableTextInterface()->replaceText(0, 2, u"00"_s);
-    QCOMPARE(m_panel->toPlainText(), u"00 D8 FF D9"_s);
-}
+    struct PaintRecorder : QObject {
+        QRegion painted;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent *>(event)->region();
+            return false;
+        }
+    } recorder;
+    m_panel->viewport()->installEventFilter(&recorder);
 
-void TestTextPanel::translations_data()
-{
-    QTest::addColumn<QLocale>("system");
-    QTest::addColumn<QString>("scrollHere");
+    QApplication::clipboard()->setText(u"FF D8 FF E0 00 10"_s);
+    QTest::keyClick(m_panel, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_panel->cursorPosition(), 17);
+    QCoreApplication::processEvents();
+    recorder.painted = {};
+    QSignalSpy selection(m_panel, &TextPanel::selectionChanged);
+    QTest::keyClick(m_panel, Qt::Key_A, Qt::ControlModifier);
+    QCoreApplication::processEvents();
 
-    QTest::newRow("unknown language") << QLocale::c() << u"滚动至此"_s;
-    QTest::newRow("Chinese") << QLocale(u"zh_CN"_s) << u"滚动至此"_s;
-    QTest::newRow("Chinese, Taiwan") << QLocale(u"zh_TW"_s) << u"滚动至此"_s;
-    // Everyone else reads English, Qt's own texts too.
-    QTest::newRow("German") << QLocale(u"de_DE"_s) << u"Scroll here"_s;
-}
-
-void TestTextPanel::translations()
-{
-    QFETCH(QLocale, system);
-    QFETCH(QString, scrollHere);
-
-    QVERIFY(installTranslations(*QCoreApplication::instance(), system));
-    QCOMPARE(QCoreApplication::translate("QScrollBar", "Scroll here"), scrollHere);
-    for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
-    }
+    QCOMPARE(m_panel->selectionStart(), 0);
+    QCOMPARE(m_panel->selectionEnd(), 17);
+    QCOMPARE(selection.count(), 1);
+    QVERIFY(recorder.painted.contains(m_panel->characterRect(0)));
 }
 
 QTEST_MAIN(TestTextPanel)

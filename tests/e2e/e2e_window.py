@@ -163,6 +163,36 @@ def menu_entries(open_menu):
     return names
 
 
+def heard(event_type, act):
+    """Whether assistive technology hears event_type from the text panel once act() has run."""
+    import pyatspi
+    from gi.repository import GLib
+    events = []
+
+    def on_event(event):
+        if event.source.getRoleName() == 'text':
+            events.append(event)
+            pyatspi.Registry.stop()
+
+    def start():
+        act()
+        return False
+
+    def give_up():
+        timers.pop()
+        pyatspi.Registry.stop()
+        return False
+
+    pyatspi.Registry.registerEventListener(on_event, event_type)
+    GLib.timeout_add(300, start)
+    timers = [GLib.timeout_add(5000, give_up)]
+    pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(on_event, event_type)
+    for timer in timers:
+        GLib.source_remove(timer)
+    return bool(events)
+
+
 def accessible_panel():
     """The text panel as assistive technology sees it, once the program has made itself known."""
     import pyatspi
@@ -358,6 +388,10 @@ class EndToEnd(unittest.TestCase):
         states = panel.getState()
         self.assertTrue(states.contains(pyatspi.STATE_EDITABLE))
         self.assertTrue(states.contains(pyatspi.STATE_MULTI_LINE))
+        # Select all with the caret already at the end: the selection is heard, and read.
+        self.assertTrue(heard('object:text-selection-changed',
+                              lambda: run('xdotool', 'key', 'ctrl+a')))
+        self.assertEqual(text.getSelection(0), (0, 5))
 
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1, button=3)),
                          ['撤销(U)', '重做(R)', '剪切(T)', '复制(C)', '粘贴(P)', '删除', '全选',

@@ -1,4 +1,4 @@
-#include "text_panel_accessible.h"
+#include "accessible.h"
 
 #include "text_panel.h"
 

@@ -125,18 +125,12 @@ void emitMessage(j_common_ptr cinfo, int level)
     ++cinfo->err->num_warnings;
 }
 
-bool stopRequested(const DecodeLimits &limits)
-{
-    return interruptionRequested() ||
-           (limits.cancel && limits.cancel->load(std::memory_order_relaxed));
-}
-
 // Called as the decoding goes on, once a row: too many scans, too long, or a stop ends it.
 void onProgress(j_common_ptr cinfo)
 {
     Work *work = reinterpret_cast<Work::Progress *>(cinfo->progress)->work;
     auto *errors = &work->errors;
-    if (stopRequested(work->limits)) {
+    if (stopRequested(work->limits.cancel)) {
         errors->why = Words::tr("已中断");
         failWith(cinfo);
     }
@@ -224,9 +218,9 @@ bool run(Work &w)
 JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits &limits)
 {
     JpegDecoded result;
-    if (stopRequested(limits) || limits.deadline.hasExpired()) {
+    if (stopRequested(limits.cancel) || limits.deadline.hasExpired()) {
         result.notStarted = true;
-        result.error = stopRequested(limits) ? Words::tr("已中断")
+        result.error = stopRequested(limits.cancel) ? Words::tr("已中断")
                                              : Words::tr("没有检查：解码的时间已用完");
         return result;
     }

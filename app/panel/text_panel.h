@@ -1,25 +1,34 @@
 #pragma once
 
-// The text panel: a plain-text editor made for hex dumps of whole photos. The text lives in one
-// contiguous buffer (PanelText) that wraps into visual lines of 48 cells; only the lines in view
-// are laid out and painted, so a paste, a keystroke or a jump costs the same whatever the panel
-// holds. Keys, mouse, clipboard, undo, drag and drop and input methods behave as in Qt's own
-// text widgets.
+// The text panel: a plain-text editor made for hex dumps of whole photos, shaped like KTextEditor's
+// view. The document (document.h) holds the text in one buffer that wraps into visual lines of 48
+// cells; the renderer (renderer.h) lays out and paints only the lines in view, so a paste, a
+// keystroke or a jump costs the same whatever the panel holds; the caret (caret.h) is the one
+// writer of caret and selection; the pointer (pointer.h) and the input method (input_method.h)
+// turn their events into edits and moves. This widget takes the events, edits through one road,
+// and shows every change in one place (showChange). Keys, mouse, clipboard, undo, drag and drop and
+// input methods behave as in Qt's own text widgets. What it refuses, it tells by refused().
 
-#include "panel_text.h"
+#include "caret.h"
+#include "document.h"
+#include "renderer.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QInputMethodEvent>
 #include <QPoint>
 #include <QString>
 #include <QStringView>
 
+#include <memory>
 #include <optional>
 
 class QMenu;
 class QMimeData;
-class QTextLayout;
+
+namespace panel {
+class InputMethod;
+class Pointer;
+} // namespace panel
 
 class TextPanel : public QAbstractScrollArea {
     Q_OBJECT
@@ -30,9 +39,9 @@ public:
 
     // A view of the panel's own buffer, valid until the next change. Hold a Reading while the
     // view is in use and the panel refuses every change meanwhile.
-    QStringView text() const { return m_text.text(); }
-    QString toPlainText() const { return m_text.text().toString(); }
-    const panel::PanelText &content() const { return m_text; }
+    QStringView text() const { return m_document.text(); }
+    QString toPlainText() const { return m_document.text().toString(); }
+    const panel::Document &content() const { return m_document; }
 
     class Reading {
     public:
@@ -54,17 +63,17 @@ public:
     void setPlainText(QStringView text);
     void clear();
 
-    qint64 cursorPosition() const { return m_caret; }
-    qint64 anchor() const { return m_anchor; }
+    qint64 cursorPosition() const { return m_caret.position(); }
+    qint64 anchor() const { return m_caret.anchor(); }
     void setCursorPosition(qint64 position, bool keepAnchor = false);
-    bool hasSelection() const { return m_caret != m_anchor; }
-    qint64 selectionStart() const { return std::min(m_caret, m_anchor); }
-    qint64 selectionEnd() const { return std::max(m_caret, m_anchor); }
-    qint64 selectionLength() const { return selectionEnd() - selectionStart(); }
+    bool hasSelection() const { return m_caret.hasSelection(); }
+    qint64 selectionStart() const { return m_caret.selectionStart(); }
+    qint64 selectionEnd() const { return m_caret.selectionEnd(); }
+    qint64 selectionLength() const { return m_caret.selectionLength(); }
     QString selectedText() const;
 
     // Inserts text at the caret as if pasted: it replaces the selection, in one undo step.
-    // Returns false, with the panel as it was, when the text does not fit (a message says why).
+    // Returns false, with the panel as it was, when the text does not fit (refused() says why).
     bool insertPlainText(QStringView text);
 
     // Text that arrives (from a serial line) goes to the end, as one step to undo with what
@@ -76,6 +85,7 @@ public:
     // The most characters the panel takes; a paste or drop that would pass it is refused.
     qint64 maximumLength() const { return m_maximumLength; }
     void setMaximumLength(qint64 length) { m_maximumLength = length; }
+    bool isReading() const { return m_readers > 0; }
 
     // The first line in view, and the visual line that shows the caret.
     qint64 firstVisibleLine() const;
@@ -107,6 +117,8 @@ signals:
     void textChanged();
     void cursorPositionChanged();
     void selectionChanged();
+    // Something was not taken (a paste too large, a dropped file that is no text): why, in words.
+    void refused(const QString &message);
 
 protected:
     bool event(QEvent *event) override;
@@ -130,7 +142,8 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    QList<QAction *> m_menuActions;
+    friend class panel::InputMethod;
+    friend class panel::Pointer;
 
     enum class Move {
         NextChar,
@@ -146,81 +159,54 @@ private:
         NextPage,
         PreviousPage,
     };
+    struct KeyMove {
+        Move to;
+        bool select;
+    };
 
-    // Editing, all through one road: the change, the caret, the signals and the repaint.
+    // Editing, all through one road: the change, then show() with the caret after it.
     bool edit(qint64 position, qint64 length, QStringView text, panel::EditKind kind,
               bool joinWithLast = false);
     bool fits(qint64 removed, qint64 inserted);
-    void afterChange(const panel::Change &change, QStringView removed = {});
     void typeText(QStringView text);
     void deleteBackward(bool word);
     void deleteForward(bool word);
     void insertFromMime(const QMimeData *mime, qint64 position);
     void insertAt(const QString &text, qint64 position);
-    bool readDroppedFiles(const QMimeData *mime, QString &text);
 
-    // The caret and the selection.
+    // Moving the caret (keyboard.cpp for the keys).
     void moveCaret(qint64 position, bool keepAnchor, bool atLineEnd = false);
+    void select(qint64 anchor, qint64 position);
     void moveBy(Move move, bool keepAnchor);
-    struct KeyMove {
-        Move to;
-        bool select;
-    };
+    static bool isEditingKey(const QKeyEvent *event);
     static std::optional<KeyMove> keyMove(const QKeyEvent *event);
     qint64 target(Move move, bool &atLineEnd);
-    qint64 nextCharacter(qint64 position) const;
-    qint64 previousCharacter(qint64 position) const;
-    qint64 nextWord(qint64 position) const;
-    qint64 previousWord(qint64 position) const;
     void selectWordAt(qint64 position);
     void updatePrimarySelection() const;
+
+    // Every change of the text or the caret, shown: the scroll bar and the view, the blinking
+    // caret, the signals and what assistive technology hears. text is null when only the caret
+    // moved; removed is what the change took out.
+    void showChange(const panel::CaretChange &caret, const panel::Change *text = nullptr,
+                    QStringView removed = {});
+    void notifyAccessibility(const panel::Change *change, QStringView removed = {});
     void resetBlink();
     void ensureCaretVisible();
-
-    // Lines and geometry.
-    qint64 displayLine(qint64 position, bool atLineEnd) const;
-    qint64 caretMaximum(qint64 line) const;
-    int visibleLines() const;
     void updateScrollBar();
     void updateMetrics();
-    QString displayText(qint64 line) const;
-    void layLine(QTextLayout &layout, qint64 line, bool withPreedit) const;
-    int xOf(qint64 position, qint64 line) const;
-    qint64 positionAtX(qint64 line, int x, bool &atLineEnd) const;
-    qint64 positionAt(QPoint point, bool &atLineEnd) const;
-    void dragCaretTo(QPoint point);
-    QPoint lineOrigin(qint64 line) const;
     void paintFrame();
+    panel::CaretMark caretMark() const;
+    qint64 positionAt(QPoint point, bool &atLineEnd) const;
+    void refuseMemory(qint64 characters);
 
-    void notifyAccessibility(const panel::Change *change, QStringView removed = {});
-    void warn(const QString &message);
-    void warnMemory(qint64 characters);
-
-    panel::PanelText m_text;
-    qint64 m_caret = 0;
-    qint64 m_anchor = 0;
-    bool m_atLineEnd = false; // the caret sits at the end of a wrapped line, not the next start
-    int m_preferredX = -1;    // kept over a run of moves up and down
+    panel::Document m_document;
+    panel::Renderer m_renderer{m_document};
+    panel::Caret m_caret;
+    std::unique_ptr<panel::Pointer> m_pointer;
+    std::unique_ptr<panel::InputMethod> m_input;
+    QList<QAction *> m_menuActions;
     int m_readers = 0;
     qint64 m_maximumLength;
-
-    int m_lineHeight = 12;
-    int m_cellWidth = 6; // a half-width character's advance
-    int m_margin = 2;
-
     bool m_caretShown = false;
     QBasicTimer m_blink;
-
-    QString m_preedit;
-    QList<QInputMethodEvent::Attribute> m_preeditAttributes;
-    int m_preeditCaret = 0;
-    bool m_preeditCaretVisible = true;
-
-    bool m_selecting = false;   // a drag that selects
-    bool m_dragPending = false; // a press inside the selection, maybe the start of a drag
-    bool m_movedByDrop = false; // the last drag from here was dropped here, as a move
-    QPoint m_pressPoint;
-    QPoint m_lastMousePoint;
-    QBasicTimer m_autoScroll;
-    qint64 m_dropCaret = -1; // where a drag over the panel would drop
 };

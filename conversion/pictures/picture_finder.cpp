@@ -467,8 +467,7 @@ FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel
     // so that headers crafted to chain into one another cannot make the search quadratic.
     qint64 otherBudget = 4 * b.size() + 65536;
     for (std::uint32_t round = 1;; ++round) {
-        if ((round & 0xfff) == 0 &&
-            (interruptionRequested() || (cancel && cancel->load(std::memory_order_relaxed))))
+        if ((round & 0xfff) == 0 && stopRequested(cancel))
             return search.take(true);
         const std::size_t k =
             std::size_t(std::min_element(std::begin(next), std::end(next)) - next);

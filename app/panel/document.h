@@ -1,10 +1,12 @@
 #pragma once
 
-// The text behind the text panel: one contiguous UTF-16 buffer edited in place, the index of the
-// visual lines it wraps into, and the history of edits for undo and redo. QtCore only.
+// The text panel's document: one contiguous UTF-16 buffer edited in place, the index of the
+// visual lines it wraps into (wrap.h), and the history of edits for undo and redo. QtCore only.
 //
 // A line break is kept as one LF, whatever the input used; the line counter counts each as the
 // two characters CR LF that the panel of the original platform holds.
+
+#include "wrap.h"
 
 #include <QString>
 #include <QStringView>
@@ -22,25 +24,6 @@ inline int clampedToInt(qint64 value) noexcept
     return int(std::min<qint64>(value, INT_MAX));
 }
 
-// Cells of a visual line: 48 half-width characters, or 24 full-width ones.
-inline constexpr int kLineCells = 48;
-
-// Cells a character takes: 2 for East Asian wide and full-width characters, else 1.
-int cellWidth(char32_t c) noexcept;
-
-// The wrap rule. A visual line holds at most kLineCells cells. It breaks after the last blank
-// (U+0020) that fits, or at the cell limit when none does; a blank that falls right at the limit
-// stays on the line, and so does a line break right after that blank. A line break ends its
-// line. Returns where the line after the one starting at start begins, or -1 when that line runs
-// to the end of the text.
-qint64 nextLineStart(QStringView text, qint64 start) noexcept;
-
-// Every visual line's start, wrapping the whole text from scratch.
-std::vector<qint64> wrapAll(QStringView text);
-
-// CR LF and lone CR become LF.
-QString normalizeLineBreaks(QStringView text);
-
 // What a change did: at position, removed characters gave way to inserted ones.
 struct Change {
     qint64 position = 0;
@@ -52,12 +35,12 @@ struct Change {
 // them into one step, anything else is a step of its own.
 enum class EditKind { Typing, Deleting, Other };
 
-class PanelText {
+class Document {
 public:
-    PanelText();
-    ~PanelText();
-    PanelText(const PanelText &) = delete;
-    PanelText &operator=(const PanelText &) = delete;
+    Document();
+    ~Document();
+    Document(const Document &) = delete;
+    Document &operator=(const Document &) = delete;
 
     QStringView text() const noexcept { return {m_data, m_size}; }
     qint64 size() const noexcept { return m_size; }

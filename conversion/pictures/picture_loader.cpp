@@ -91,8 +91,7 @@ LoadedPicture PictureLoader::load(QIODevice &device) const
         return result;
     }
 
-    if (m_limits.deadline.hasExpired() || interruptionRequested() ||
-        (m_limits.cancel && m_limits.cancel->load()))
+    if (m_limits.deadline.hasExpired() || stopRequested(m_limits.cancel))
         return failedLoad(kNotChecked, Words::tr("没有检查：解码的时间已用完，或已中断"));
     const qint64 start = device.pos();
     QImageReader reader(&device);

@@ -40,7 +40,7 @@ struct JpegLayout {
 JpegLayout walkJpeg(QIODevice &device);
 JpegLayout walkJpeg(QByteArrayView bytes);
 
-// The bytes that the walks, the picture finder and the forgiving reader of this thread have looked
+// The bytes that the walks and the picture finder of this thread have looked
 // at, one by one: their work, as a count that tests can hold against the length of the input.
 qint64 &bytesExamined();
 

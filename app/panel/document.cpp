@@ -1,44 +1,13 @@
-#include "panel_text.h"
+#include "document.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <new>
 
 namespace panel {
 
 namespace {
-
-// A line's wrap depends on no more than this many characters from its start: 48 cells of up to
-// two code units each, the character at the limit and a line break after it.
-constexpr qint64 kWrapWindow = 2 * kLineCells + 2;
-
-// Below U+1100 every character is one code unit and one cell.
-constexpr char16_t kFirstWide = 0x1100;
-
-// East Asian wide (W) and full-width (F) ranges, after Unicode's EastAsianWidth.txt.
-struct Range {
-    char32_t first, last;
-};
-constexpr Range kWide[] = {
-    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
-    {0x23F0, 0x23F0},   {0x23F3, 0x23F3},   {0x25FD, 0x25FE},   {0x2614, 0x2615},
-    {0x2648, 0x2653},   {0x267F, 0x267F},   {0x2693, 0x2693},   {0x26A1, 0x26A1},
-    {0x26AA, 0x26AB},   {0x26BD, 0x26BE},   {0x26C4, 0x26C5},   {0x26CE, 0x26CE},
-    {0x26D4, 0x26D4},   {0x26EA, 0x26EA},   {0x26F2, 0x26F3},   {0x26F5, 0x26F5},
-    {0x26FA, 0x26FA},   {0x26FD, 0x26FD},   {0x2705, 0x2705},   {0x270A, 0x270B},
-    {0x2728, 0x2728},   {0x274C, 0x274C},   {0x274E, 0x274E},   {0x2753, 0x2755},
-    {0x2757, 0x2757},   {0x2795, 0x2797},   {0x27B0, 0x27B0},   {0x27BF, 0x27BF},
-    {0x2B1B, 0x2B1C},   {0x2B50, 0x2B50},   {0x2B55, 0x2B55},   {0x2E80, 0x303E},
-    {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
-    {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},
-    {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x16FE0, 0x16FE4},
-    {0x17000, 0x18CFF}, {0x1B000, 0x1B2FF}, {0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF},
-    {0x1F18E, 0x1F18E}, {0x1F191, 0x1F19A}, {0x1F200, 0x1F251}, {0x1F300, 0x1F64F},
-    {0x1F680, 0x1F6FF}, {0x1F7E0, 0x1F7EB}, {0x1F90C, 0x1F9FF}, {0x1FA70, 0x1FAFF},
-    {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
-};
 
 template <typename T> bool roomForOneMore(std::vector<T> &v) noexcept
 {
@@ -58,104 +27,15 @@ qint64 countBreaks(const char16_t *p, qint64 n) noexcept
 
 } // namespace
 
-int cellWidth(char32_t c) noexcept
-{
-    if (c < kFirstWide)
-        return 1;
-    const auto *it = std::upper_bound(std::begin(kWide), std::end(kWide), c,
-                                      [](char32_t v, const Range &r) { return v < r.first; });
-    return it != std::begin(kWide) && c <= std::prev(it)->last ? 2 : 1;
-}
 
-qint64 nextLineStart(QStringView text, qint64 start) noexcept
-{
-    const char16_t *d = text.utf16();
-    const qint64 n = text.size();
-    qint64 i = start;
+Document::Document() = default;
 
-    // Nearly always: 49 narrow characters and no line break, so the limit falls at 48.
-    bool plain = n - start > kLineCells;
-    if (plain) {
-        unsigned special = 0;
-        for (int k = 0; k <= kLineCells; ++k) {
-            const char16_t c = d[start + k];
-            special |= unsigned(c >= kFirstWide) | unsigned(c == u'\n');
-        }
-        plain = special == 0;
-    }
-    if (plain) {
-        i = start + kLineCells;
-    } else {
-        int cells = 0;
-        for (; i < n;) {
-            const char16_t c = d[i];
-            if (c == u'\n')
-                return i + 1;
-            int units = 1, width = 1;
-            if (c >= kFirstWide) {
-                char32_t code = c;
-                if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
-                    code = QChar::surrogateToUcs4(c, d[i + 1]);
-                    units = 2;
-                }
-                width = cellWidth(code);
-            }
-            if (cells + width > kLineCells)
-                break;
-            cells += width;
-            i += units;
-        }
-        if (i >= n)
-            return -1;
-    }
-
-    // The cell limit falls before d[i].
-    if (d[i] == u' ') {
-        ++i;
-        if (i < n && d[i] == u'\n')
-            ++i;
-        return i;
-    }
-    for (qint64 j = i; j > start; --j)
-        if (d[j - 1] == u' ')
-            return j;
-    return i;
-}
-
-std::vector<qint64> wrapAll(QStringView text)
-{
-    std::vector<qint64> starts{0};
-    for (qint64 s = nextLineStart(text, 0); s >= 0; s = nextLineStart(text, s))
-        starts.push_back(s);
-    return starts;
-}
-
-QString normalizeLineBreaks(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    qsizetype from = 0;
-    for (qsizetype cr = text.indexOf(u'\r'); cr >= 0; cr = text.indexOf(u'\r', from)) {
-        out.append(text.sliced(from, cr - from));
-        out.append(u'\n');
-        from = cr + 1;
-        if (from < text.size() && text[from] == u'\n')
-            ++from;
-    }
-    out.append(text.sliced(from));
-    return out;
-}
-
-// ---------------------------------------------------------------------------------------------
-
-PanelText::PanelText() = default;
-
-PanelText::~PanelText()
+Document::~Document()
 {
     std::free(m_data);
 }
 
-qint64 PanelText::lineEnd(qint64 line) const noexcept
+qint64 Document::lineEnd(qint64 line) const noexcept
 {
     const qint64 start = lineStart(line);
     qint64 end = line + 1 < lineCount() ? lineStart(line + 1) : m_size;
@@ -164,18 +44,18 @@ qint64 PanelText::lineEnd(qint64 line) const noexcept
     return end;
 }
 
-qint64 PanelText::lineAt(qint64 position) const noexcept
+qint64 Document::lineAt(qint64 position) const noexcept
 {
     return qint64(std::upper_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin()) -
            1;
 }
 
-bool PanelText::startsParagraph(qint64 line) const noexcept
+bool Document::startsParagraph(qint64 line) const noexcept
 {
     return line == 0 || m_data[lineStart(line) - 1] == u'\n';
 }
 
-bool PanelText::reserve(qint64 size)
+bool Document::reserve(qint64 size)
 {
     if (size <= m_capacity)
         return true;
@@ -193,7 +73,7 @@ bool PanelText::reserve(qint64 size)
 
 // Replaces the characters and mends the line index; on any failure to get memory nothing
 // changes. removed, when given, receives the characters that went.
-bool PanelText::splice(qint64 position, qint64 length, QStringView text, QString *removed)
+bool Document::splice(qint64 position, qint64 length, QStringView text, QString *removed)
 {
     const qint64 oldSize = m_size;
     const qint64 newSize = oldSize - length + text.size();
@@ -231,7 +111,7 @@ bool PanelText::splice(qint64 position, qint64 length, QStringView text, QString
 }
 
 // Gives memory back after a large deletion.
-void PanelText::trim() noexcept
+void Document::trim() noexcept
 {
     if (m_capacity <= 65536 || m_size >= m_capacity / 4)
         return;
@@ -246,7 +126,7 @@ void PanelText::trim() noexcept
 // Mends the line index after the text changed at position: re-wraps from the last line that the
 // change cannot have moved until the wrapping falls back into step with the old lines, then
 // shifts the rest. Throws std::bad_alloc before changing anything.
-void PanelText::reindex(qint64 position, qint64 removed, qint64 inserted)
+void Document::reindex(qint64 position, qint64 removed, qint64 inserted)
 {
     std::vector<qint64> &starts = m_starts;
     const QStringView t = text();
@@ -293,7 +173,7 @@ void PanelText::reindex(qint64 position, qint64 removed, qint64 inserted)
 
 // Typing right after typing, or a deletion next to a deletion, grows the last step. Returns false
 // when the edit does not merge (or memory ran out: then nothing changed either way).
-bool PanelText::merge(qint64 position, qint64 length, QStringView text, EditKind kind)
+bool Document::merge(qint64 position, qint64 length, QStringView text, EditKind kind)
 {
     if (!m_stepOpen || m_undo.empty() || kind == EditKind::Other || m_undo.back().kind != kind)
         return false;
@@ -324,7 +204,7 @@ bool PanelText::merge(qint64 position, qint64 length, QStringView text, EditKind
     return true;
 }
 
-bool PanelText::replace(qint64 position, qint64 length, QStringView text, EditKind kind,
+bool Document::replace(qint64 position, qint64 length, QStringView text, EditKind kind,
                         bool joinWithLast)
 {
     if (length == 0 && text.isEmpty())
@@ -346,7 +226,7 @@ bool PanelText::replace(qint64 position, qint64 length, QStringView text, EditKi
 
 // The index of the new text is made first, so that running out of memory changes nothing; the
 // old text needs no keeping.
-bool PanelText::reset(QStringView text)
+bool Document::reset(QStringView text)
 {
     try {
         std::vector<qint64> starts = wrapAll(text);
@@ -373,7 +253,7 @@ bool PanelText::reset(QStringView text)
 // Applies the top edit of from (and those joined with it) again the other way round, and moves
 // it to the other stack. Undo and redo are the same swap: an edit's stash holds what is not in
 // the buffer.
-std::optional<Change> PanelText::toggle(std::vector<Edit> &from, std::vector<Edit> &to)
+std::optional<Change> Document::toggle(std::vector<Edit> &from, std::vector<Edit> &to)
 {
     m_stepOpen = false;
     const bool undoing = &from == &m_undo;
@@ -397,17 +277,17 @@ std::optional<Change> PanelText::toggle(std::vector<Edit> &from, std::vector<Edi
     return last;
 }
 
-std::optional<Change> PanelText::undo()
+std::optional<Change> Document::undo()
 {
     return toggle(m_undo, m_redo);
 }
 
-std::optional<Change> PanelText::redo()
+std::optional<Change> Document::redo()
 {
     return toggle(m_redo, m_undo);
 }
 
-qint64 PanelText::memoryUsage() const noexcept
+qint64 Document::memoryUsage() const noexcept
 {
     qint64 bytes =
         m_capacity * qint64(sizeof(char16_t)) + qint64(m_starts.capacity() * sizeof(qint64));
