@@ -1,9 +1,10 @@
+#include "baud.h"
 #include "main_window.h"
 #include "startup.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -31,7 +32,7 @@ void name(QCoreApplication &app)
 struct Start {
     QString folder; // where 1.jpg goes
     QString serial; // the port to receive from, if any
-    qint32 baud = 115200;
+    qint32 baud = hexjpg::kDefaultBaud;
 };
 
 // The command line, read before any window exists: --help and --version need no display, and a
@@ -42,14 +43,16 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
     name(app);
     installTranslations(app);
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        Words::tr("图片转换工具：把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）粘贴进窗口，按“转换”，\n"
+    parser.setApplicationDescription(Words::tr(
+        "图片转换工具：把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）粘贴进窗口，按“转换”，\n"
         "文本就变回图片文件 1.jpg，并显示出来。"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption folderOption(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"), Words::tr("文件夹"));
+    const QCommandLineOption folderOption(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"),
+                                          Words::tr("文件夹"));
     const QCommandLineOption serialOption(
-        u"serial"_s, Words::tr("一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。"),
+        u"serial"_s,
+        Words::tr("一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。"),
         Words::tr("串口"));
     const QCommandLineOption baudOption(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"),
                                         Words::tr("波特率"));
@@ -66,25 +69,24 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
         start.folder = outputFolder(parser, folderOption, problem);
         start.serial = parser.value(serialOption);
         if (parser.isSet(baudOption)) {
-            bool ok = false;
-            const qint64 rate = parser.value(baudOption).toLongLong(&ok);
-            if (!ok || rate <= 0 || rate > 100'000'000)
+            start.baud = hexjpg::baudRate(parser.value(baudOption));
+            if (start.baud == 0)
                 problem = Words::tr("波特率应当是正整数：%1").arg(parser.value(baudOption));
             else if (start.serial.isEmpty())
                 problem = Words::tr("--baud 只用于 --serial");
-            start.baud = qint32(rate);
         }
     }
     if (!problem.isEmpty()) {
         printLine(stderr, problem);
-        printLine(stderr,
-                  Words::tr("用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud 波特率]]（--help 说明全部选项）"));
+        printLine(stderr, Words::tr("用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud "
+                                    "波特率]]（--help 说明全部选项）"));
         status = 2;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        printLine(stdout,
-                  helpText(parser, Words::tr("1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。")));
+        printLine(
+            stdout,
+            helpText(parser, Words::tr("1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。")));
         return std::nullopt;
     }
     if (parser.isSet(version)) {
@@ -116,8 +118,7 @@ int main(int argc, char *argv[])
     Form1 window(start->folder);
     window.show();
     if (!start->serial.isEmpty())
-        QTimer::singleShot(0, &window, [&window, &start] {
-            window.startReceiving(start->serial, start->baud);
-        });
+        QTimer::singleShot(
+            0, &window, [&window, &start] { window.startReceiving(start->serial, start->baud); });
     return app.exec();
 }

@@ -6,8 +6,8 @@
 #include "picture_finder.h"
 #include "warning.h"
 
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QFutureWatcher>
@@ -120,7 +120,8 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Text1, &TextPanel::textChanged, this, &Form1::Text1_Change);
-    connect(Text1, &TextPanel::refused, this, [this](const QString &why) { showWarning(this, why); });
+    connect(Text1, &TextPanel::refused, this,
+            [this](const QString &why) { showWarning(this, why); });
     createReceiveActions();
     Command1->setFocus();
 }
@@ -129,9 +130,12 @@ QFont Form1::windowFont()
 {
     // 宋体 where Windows has it, then the CJK faces other Windows systems and Linux have: never a
     // Western face that draws boxes for the Chinese captions.
-    static const QStringList candidates = {
-        u"SimSun"_s,         u"NSimSun"_s,           u"Microsoft YaHei"_s,
-        u"AR PL UMing CN"_s, u"Noto Sans Mono CJK SC"_s, u"WenQuanYi Zen Hei Mono"_s};
+    static const QStringList candidates = {u"SimSun"_s,
+                                           u"NSimSun"_s,
+                                           u"Microsoft YaHei"_s,
+                                           u"AR PL UMing CN"_s,
+                                           u"Noto Sans Mono CJK SC"_s,
+                                           u"WenQuanYi Zen Hei Mono"_s};
     QString family = candidates.first();
     for (const QString &candidate : candidates) {
         if (QFontDatabase::hasFamily(candidate)) {
@@ -250,8 +254,8 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
     auto work = [&loader, text, device, &cancel] {
         Checked c;
         try {
-            c.picture = device ? loader.load(*device)
-                               : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
+            c.picture =
+                device ? loader.load(*device) : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
             if (c.picture.error != hexjpg::kInvalidPicture)
                 return c;
             c.readAgain = true;
@@ -301,9 +305,9 @@ void Form1::offerForgivingReading(const Checked &checked)
     const hexjpg::FoundPictures &found = checked.found;
     const QStringList readingNotes = hexjpg::diagnoseReading(read);
     if (checked.chosen < 0) {
-        QStringList details{
-            Words::tr("按原来的读法：%1").arg(checked.picture.errorString),
-            Words::tr("换一种读法（%1）：%2 字节").arg(read.layout, hexjpg::number(read.bytes.size()))};
+        QStringList details{Words::tr("按原来的读法：%1").arg(checked.picture.errorString),
+                            Words::tr("换一种读法（%1）：%2 字节")
+                                .arg(read.layout, hexjpg::number(read.bytes.size()))};
         details << hexjpg::diagnoseNoPicture(read.bytes, found, {}) << readingNotes;
         showWarning(this, Words::tr("照片不正确！"), details.join(u'\n'));
         return;
@@ -312,12 +316,14 @@ void Form1::offerForgivingReading(const Checked &checked)
     const hexjpg::FoundPicture *chosen = &found[std::size_t(checked.chosen)];
     const hexjpg::LoadedPicture &picture = checked.newest;
     const QByteArrayView bytes = QByteArrayView(read.bytes).sliced(chosen->offset, chosen->length);
-    QString message = Words::tr("照片不正确！\n%1，可以得到一张 %2×%3 的 %4 图片，%5 字节").arg(read.layout)
+    QString message = Words::tr("照片不正确！\n%1，可以得到一张 %2×%3 的 %4 图片，%5 字节")
+                          .arg(read.layout)
                           .arg(picture.size.width())
                           .arg(picture.size.height())
                           .arg(picture.format, hexjpg::number(bytes.size()));
     if (found.total > 1)
-        message += Words::tr("\n文本中共有 %1 张图片，这是最后一张%2。").arg(found.total)
+        message += Words::tr("\n文本中共有 %1 张图片，这是最后一张%2。")
+                       .arg(found.total)
                        .arg(chosen->whole ? Words::tr("完整的") : QString());
     if (const QString missing = hexjpg::incompleteness(picture, bytes.size()); !missing.isEmpty())
         message += u'\n' + missing;
@@ -337,7 +343,7 @@ void Form1::offerForgivingReading(const Checked &checked)
 // The file could not be written: where, and the system's reason.
 void Form1::warnNotWritten(const hexjpg::ConversionResult &written)
 {
-    showWarning(this, Words::tr("无法写入文件：%1\n%2").arg(written.path, written.error));
+    showWarning(this, hexjpg::notWritten(written.path, written.error));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

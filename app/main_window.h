@@ -11,7 +11,6 @@
 #include "text_panel.h"
 
 #include <QString>
-#include <QStringDecoder>
 #include <QWidget>
 
 #include <atomic>
@@ -21,9 +20,7 @@
 class QAction;
 class QLabel;
 class QPushButton;
-class QTimer;
-class SerialSource;
-template <typename T> class QFutureWatcher;
+class Receiver;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -32,15 +29,16 @@ public:
     // outputFolder: where 1.jpg is written; by default the folder that holds the program.
     explicit Form1(const QString &outputFolder = {}, QWidget *parent = nullptr);
 
-    QPushButton *Command4;
-    ProgressBar ProgressBar1;
-    QPushButton *Command2;
-    QPushButton *Command1;
-    TextPanel *Text1;
-    QLabel *Label2;
-    QLabel *Label1;
-    QLabel *Image1;
-    QLabel *Image2;
+    // The controls, in their stacking order from the top, by the names they have everywhere:
+    QPushButton *Command4;    // 退出: ends the program
+    ProgressBar ProgressBar1; // follows the decoding, under the picture area
+    QPushButton *Command2;    // 清除: empties the panel and hides the picture
+    QPushButton *Command1;    // 转换: converts the panel's dump into 1.jpg
+    TextPanel *Text1;         // the text panel the dump is pasted into
+    QLabel *Label2;           // the line count
+    QLabel *Label1;           // what to paste, in bold
+    QLabel *Image1;           // the picture converted, over Image2
+    QLabel *Image2;           // the brown panel that fills the picture area
 
     // Receiving from a serial port: what arrives goes to the end of the panel, and each picture
     // is converted as it comes, as though 转换 had been pressed. Returns false, having said why,
@@ -82,32 +80,12 @@ private:
     void offerForgivingReading(const Checked &checked);
     void warnNotWritten(const hexjpg::ConversionResult &written);
 
-    // A picture that came from the serial port, written and checked off the window's thread.
-    struct SerialChecked {
-        hexjpg::FoundPicture found;
-        hexjpg::WrittenPicture checked;
-    };
     void createReceiveActions();
     void chooseSerialPort();
-    void serialText(const QByteArray &utf8);
-    void flushSerialText();
-    void serialPicture(const hexjpg::ArrivedPicture &picture);
-    void checkNextSerialPicture();
-    void serialPictureChecked();
-    void serialEnded(const QString &reason);
-    void warnLater(const QString &message, const QString &details = {}, bool always = false);
-    void showNextWarning();
 
     QString m_outputFolder;
-    SerialSource *m_serial = nullptr;
-    QStringDecoder m_serialDecoder{QStringDecoder::Utf8};
-    QString m_serialPending; // arrived, not yet in the panel
-    QTimer *m_serialFlush = nullptr;
-    std::optional<hexjpg::ArrivedPicture> m_nextPicture; // the newest one waiting to be checked
-    QFutureWatcher<SerialChecked> *m_serialCheck = nullptr;
-    QList<std::pair<QString, QString>> m_warnings; // message and details, waiting their turn
-    bool m_warningOpen = false;
     hexjpg::PictureLoader m_loader;
-    bool m_busy = false; // a check runs aside: the buttons wait for it
+    Receiver *m_receiver = nullptr; // receiving from a serial port
+    bool m_busy = false;            // a check runs aside: the buttons wait for it
     std::atomic<bool> *m_cancelCheck = nullptr;
 };

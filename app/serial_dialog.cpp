@@ -1,5 +1,7 @@
 #include "serial_dialog.h"
 
+#include "baud.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -43,8 +45,8 @@ SerialDialog::SerialDialog(QWidget *parent)
     for (const int rate :
          {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000, 1500000, 2000000})
         baudRate->addItem(QString::number(rate));
-    baudRate->setCurrentText(u"115200"_s);
-    baudRate->setValidator(new QIntValidator(1, 100'000'000, baudRate));
+    baudRate->setCurrentText(QString::number(hexjpg::kDefaultBaud));
+    baudRate->setValidator(new QIntValidator(1, int(hexjpg::kMaxBaud), baudRate));
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *start = buttons->addButton(Words::tr("开始"), QDialogButtonBox::AcceptRole);
@@ -72,9 +74,7 @@ QString SerialDialog::port() const
 
 qint32 SerialDialog::baud() const
 {
-    bool ok = false;
-    const int rate = baudRate->currentText().toInt(&ok);
-    return ok && rate > 0 ? rate : 0;
+    return hexjpg::baudRate(baudRate->currentText());
 }
 
 // 开始 waits for a port and a rate.

@@ -339,7 +339,8 @@ void measureHostileGrowth(int rounds)
         {"stuffed-scans", QByteArray::fromHex("ffd8ffda0002ff00")},
         {"dense-frames", QByteArray::fromHex("d8ffc0d8ff0689004750d850c0d9d8ff00ff0600ff")},
         {"png-chunks", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\1\0\0\0\1\x08\x02\0\0"
-                                  "\0\0\0\0\0\0\0\0\x21" "abcd",
+                                  "\0\0\0\0\0\0\0\0\x21"
+                                  "abcd",
                                   41)},
     };
     constexpr qsizetype kN = qsizetype(1) << 20; // bytes, three characters each in the text
@@ -359,8 +360,7 @@ void measureHostileGrowth(int rounds)
                 for (int warm = 0; warm < 2; ++warm) {
                     hexjpg::bytesExamined() = 0;
                     times[k] = nsecs([&] {
-                        const hexjpg::ForgivingRead read =
-                            hexjpg::readForgiving(QStringView(text));
+                        const hexjpg::ForgivingRead read = hexjpg::readForgiving(QStringView(text));
                         hexjpg::findPictures(read.bytes);
                     });
                 }

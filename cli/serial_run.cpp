@@ -1,15 +1,14 @@
 #include "serial_run.h"
 
+#include "check.h"
 #include "console.h"
 #include "diagnosis.h"
-#include "exit_status.h"
 #include "hex_to_jpeg.h"
 #include "interruption.h"
 #include "picture_loader.h"
 #include "serial_source.h"
 
 #include <QCoreApplication>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSemaphore>
 #include <QThread>
@@ -33,27 +32,15 @@ namespace {
 // How often a stop asked for (Ctrl+C, SIGTERM) is looked for while receiving.
 constexpr int kStopCheckMs = 50;
 
-void say(const QString &text)
-{
-    hexjpg::system::printLine(stderr, text);
-}
-
-// With --json, one object on a line of its own for each event.
-void printJsonLine(const QJsonObject &object)
-{
-    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-    std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
-    std::fflush(stdout);
-}
-
 // Pictures are written and checked on a thread of their own, in the order they came, while the
 // port is read on: a few may wait there, then reading waits for them.
 constexpr int kMaxWaiting = 8;
 
 class SerialRun : public QObject {
 public:
-    explicit SerialRun(const SerialOptions &options)
+    SerialRun(const Options &options, const Output &output)
         : m_options(options)
+        , m_output(output)
         , m_room(kMaxWaiting)
     {
         connect(&m_source, &SerialSource::pictureArrived, this, &SerialRun::pictureArrived);
@@ -72,17 +59,17 @@ public:
 
     int exec()
     {
-        if (!m_source.open(m_options.port, m_options.baud)) {
-            say(m_source.errorString());
+        if (!m_source.open(m_options.serial, m_options.baud)) {
+            m_output.say(m_source.errorString());
             if (m_options.json)
-                printJsonLine({{u"event"_s, u"end"_s},
-                               {u"status"_s, BadInput},
-                               {u"reason"_s, m_source.errorString()}});
+                m_output.printJsonLine({{u"event"_s, u"end"_s},
+                                        {u"status"_s, BadInput},
+                                        {u"reason"_s, m_source.errorString()}});
             return BadInput;
         }
-        say(Words::tr("正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束")
-                .arg(m_options.port)
-                .arg(m_options.baud));
+        m_output.say(Words::tr("正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束")
+                         .arg(m_options.serial)
+                         .arg(m_options.baud));
         m_stopCheck.start(kStopCheckMs);
         if (!m_ended) // it may have ended already, on what waited in the port
             QCoreApplication::exec();
@@ -112,14 +99,12 @@ private:
         QMetaObject::invokeMethod(
             &m_checker,
             [this, arrived, name] {
-                hexjpg::DecodeLimits limits;
-                limits.deadline = QDeadlineTimer(hexjpg::kArrivedCheckMs);
-                const hexjpg::WrittenPicture checked =
-                    hexjpg::writeAndLoad(arrived.bytes, m_options.folder, name,
-                                         hexjpg::PictureLoader(hexjpg::kPictureAreaSize, limits));
+                const hexjpg::WrittenPicture checked = hexjpg::writeAndLoad(
+                    arrived.bytes, m_options.folder, name, checkingLoader(hexjpg::kArrivedCheckMs));
                 m_room.release();
                 QMetaObject::invokeMethod(
-                    this, [this, found = arrived.found, checked] { pictureChecked(found, checked); },
+                    this,
+                    [this, found = arrived.found, checked] { pictureChecked(found, checked); },
                     Qt::QueuedConnection);
             },
             Qt::QueuedConnection);
@@ -133,7 +118,7 @@ private:
         if (m_failed)
             return endIfDone();
         if (!checked.written.ok()) {
-            say(Words::tr("无法写入文件：") + checked.written.path + u'\n' + checked.written.error);
+            m_output.say(hexjpg::notWritten(checked.written.path, checked.written.error));
             m_failed = true;
             m_status = WriteFailed;
             finish();
@@ -151,49 +136,47 @@ private:
             told.format = found.format;
             told.size = found.size;
         }
-        const bool decodes = loaded.error == 0;
-        const bool complete = decodes && loaded.complete && found.whole;
-        const int status = !decodes ? NotAPicture : complete ? Picture : Incomplete;
-        m_status = m_pictures++ == 0 ? status : std::max(m_status, status);
-        QString state = !decodes   ? Words::tr("不能解码")
-                        : complete ? Words::tr("完整")
-                                   : Words::tr("不完整");
+        const PictureState state = stateOf(loaded, found.whole);
+        m_status = std::max(m_status, statusOf(state));
+        ++m_pictures;
+        QString words = stateWords(state);
         if (!found.whole && !found.problem.isEmpty())
-            state += Words::tr("（%1）").arg(found.problem);
-        const QString line = Words::tr("第 %1 张：%2，%3，%4")
-                                 .arg(found.number)
-                                 .arg(path, hexjpg::describePicture(told, found.length), state);
+            words += Words::tr("（%1）").arg(found.problem);
+        const QString line =
+            Words::tr("第 %1 张：%2，%3，%4")
+                .arg(found.number)
+                .arg(m_output.shown(path), hexjpg::describePicture(told, found.length), words);
         if (!m_options.json) {
             hexjpg::system::printLine(stdout, line);
             std::fflush(stdout);
             return;
         }
-        say(line);
+        m_output.say(line);
         const QSize size = told.size;
-        printJsonLine({{u"event"_s, u"picture"_s},
-                       {u"number"_s, found.number},
-                       {u"file"_s, path},
-                       {u"offset"_s, found.offset},
-                       {u"length"_s, found.length},
-                       {u"format"_s, told.format},
-                       {u"width"_s, size.width()},
-                       {u"height"_s, size.height()},
-                       {u"decodes"_s, decodes},
-                       {u"complete"_s, complete},
-                       {u"problem"_s, found.problem}});
+        m_output.printJsonLine({{u"event"_s, u"picture"_s},
+                                {u"number"_s, found.number},
+                                {u"file"_s, m_output.shown(path)},
+                                {u"offset"_s, found.offset},
+                                {u"length"_s, found.length},
+                                {u"format"_s, told.format},
+                                {u"width"_s, size.width()},
+                                {u"height"_s, size.height()},
+                                {u"decodes"_s, loaded.error == 0},
+                                {u"complete"_s, state == PictureState::Complete},
+                                {u"problem"_s, found.problem}});
     }
 
     void warn(const QString &message)
     {
-        say(message);
+        m_output.say(message);
         if (m_options.json)
-            printJsonLine({{u"event"_s, u"warning"_s}, {u"message"_s, message}});
+            m_output.printJsonLine({{u"event"_s, u"warning"_s}, {u"message"_s, message}});
     }
 
     void ended(const QString &reason)
     {
         if (!reason.isEmpty()) {
-            say(reason);
+            m_output.say(reason);
             m_lost = reason;
         }
         finish();
@@ -223,7 +206,7 @@ private:
         else if (m_pictures == 0)
             m_status = NotAPicture;
         if (m_pictures == 0 && !m_failed)
-            say(Words::tr("没有收到图片"));
+            m_output.say(Words::tr("没有收到图片"));
         if (m_options.json) {
             QJsonObject end{{u"event"_s, u"end"_s},
                             {u"status"_s, m_status},
@@ -231,12 +214,13 @@ private:
                             {u"bytes"_s, m_source.stream().received()}};
             if (!m_lost.isEmpty())
                 end.insert(u"reason"_s, m_lost);
-            printJsonLine(end);
+            m_output.printJsonLine(end);
         }
         QCoreApplication::exit(m_status);
     }
 
-    const SerialOptions &m_options;
+    const Options &m_options;
+    const Output &m_output;
     SerialSource m_source;
     QTimer m_stopCheck;
     QThread m_checking;
@@ -250,8 +234,8 @@ private:
 
 } // namespace
 
-int receiveFromSerial(const SerialOptions &options)
+int receiveFromSerial(const Options &options, const Output &output)
 {
-    SerialRun run(options);
+    SerialRun run(options, output);
     return run.exec();
 }

@@ -35,13 +35,9 @@ public:
     // The line ended: all that waited is read, and the picture under way is cut.
     Arrival finish();
 
-    bool binary() const { return m_binary; }
     qint64 received() const { return m_received; }
     // Nothing readable has come: many bytes, no picture's start, and much that is no text.
     bool garbled() const;
-    // How the text was read, so far (while it is text).
-    const ForgivingRead &reading() const { return m_text.read(); }
-    qint64 picturesArrived() const { return m_pictures.total(); }
 
 private:
     void fromText(QByteArrayView text, Arrival &arrival);

@@ -5,6 +5,7 @@
 // arrives, and each picture handed on the moment its last byte has come. Reading never waits:
 // the bytes come with the event loop's readyRead.
 
+#include "baud.h"
 #include "received_stream.h"
 
 #include <QObject>
@@ -16,7 +17,6 @@ class SerialSource : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr qint32 kDefaultBaud = 115200;
     // A picture that has begun and receives no byte for this long is handed on as it stands.
     static constexpr int kSilenceMs = 2000;
 
@@ -25,11 +25,10 @@ public:
 
     // Opens port (a device path, or COM3 on Windows) and starts receiving. On failure, returns
     // false and errorString() says why in words, with what to do.
-    bool open(const QString &port, qint32 baud = kDefaultBaud);
+    bool open(const QString &port, qint32 baud = hexjpg::kDefaultBaud);
     // Stops receiving: what waited is read, and the picture under way is handed on as it stands.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
-    QString portName() const { return m_name; }
     QString errorString() const { return m_error; }
     const hexjpg::ReceivedStream &stream() const { return m_stream; }
 
@@ -57,6 +56,6 @@ private:
     QTimer m_silence;
     hexjpg::ReceivedStream m_stream;
     QString m_name, m_error;
-    qint32 m_baud = kDefaultBaud;
+    qint32 m_baud = hexjpg::kDefaultBaud;
     bool m_toldGarbled = false;
 };

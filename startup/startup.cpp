@@ -21,8 +21,9 @@ namespace {
 
 // Where 1.jpg goes, in words: see outputFolder.
 const char kWhereOutputGoes[] = QT_TRANSLATE_NOOP(
-    "Startup", "1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
-               "的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。");
+    "Startup",
+    "1.jpg 写在哪里：给了 --dir 时写在那个文件夹；从构建目录或解开的文件夹运行时写在本程序所在\n"
+    "的文件夹；安装到系统之后写在用户的图片文件夹（没有时建立），不会写进系统的程序文件夹。");
 
 } // namespace
 

@@ -5,11 +5,11 @@
 #include "hex_decode.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -137,12 +137,12 @@ void TestCli::exitStatus_data()
         << QStringList{u"--bogus"_s} << dump << 2 << QByteArray() << u"用法"_s;
     QTest::newRow("two input files")
         << QStringList{u"INPUT"_s, u"INPUT"_s} << dump << 2 << QByteArray() << u"用法"_s;
-    QTest::newRow("--serial with a file")
-        << QStringList{u"--serial"_s, u"COM9"_s, u"INPUT"_s} << dump << 2 << QByteArray()
-        << u"用法"_s;
+    QTest::newRow("--serial with a file") << QStringList{u"--serial"_s, u"COM9"_s, u"INPUT"_s}
+                                          << dump << 2 << QByteArray() << u"用法"_s;
 #ifdef Q_OS_WIN
     QTest::newRow("--serial, a build without the serial port")
-        << QStringList{u"--serial"_s, u"COM9"_s} << dump << 2 << QByteArray() << u"不能从串口接收"_s;
+        << QStringList{u"--serial"_s, u"COM9"_s} << dump << 2 << QByteArray()
+        << u"不能从串口接收"_s;
 #else
     QTest::newRow("--serial, no such port") << QStringList{u"--serial"_s, u"DIR/COM9"_s} << dump
                                             << 2 << QByteArray() << u"找不到串口"_s;
@@ -411,8 +411,8 @@ void TestCli::damagedAndEmptyRuns_data()
     QTest::newRow("a folder that cannot be written")
         << QStringList{u"--dir"_s, u"DIR/missing"_s} << dump << QStringList{u"1.jpg"_s} << 1
         << u"无法写入文件："_s << -1;
-    QTest::newRow("bad usage") << QStringList{u"--bogus"_s} << dump << QStringList{u"1.jpg"_s}
-                               << 2 << u"用法"_s << -1;
+    QTest::newRow("bad usage") << QStringList{u"--bogus"_s} << dump << QStringList{u"1.jpg"_s} << 2
+                               << u"用法"_s << -1;
     const QByteArray tiny =
         testing::dumpOf(QByteArray::fromHex("ffd8ffc0000b080001000101011100ffd9")).toUtf8();
     QTest::newRow("1,001 tiny pictures, each saved")
@@ -422,8 +422,8 @@ void TestCli::damagedAndEmptyRuns_data()
         << (dir + QStringList{u"-f"_s}) << tiny.repeated(1001) << QStringList() << 3
         << u"另有 981 张图片的开头，不一一列出"_s << 1;
     QTest::newRow("each saved beside files of an earlier run")
-        << (dir + QStringList{u"-f"_s, u"--all"_s}) << dump
-        << QStringList{u"2.jpg"_s, u"3.jpg"_s} << 0 << u"以前留下的 2.jpg 到 3.jpg"_s << 3;
+        << (dir + QStringList{u"-f"_s, u"--all"_s}) << dump << QStringList{u"2.jpg"_s, u"3.jpg"_s}
+        << 0 << u"以前留下的 2.jpg 到 3.jpg"_s << 3;
     const QString wide = QString::fromUtf8(dump);
     const QByteArray utf16(reinterpret_cast<const char *>(wide.utf16()), wide.size() * 2);
     QTest::newRow("UTF-16 with an odd last byte")

@@ -1,11 +1,11 @@
-// The forgiving reading, the picture finder and the diagnosis, on captures written the way real
-// tools and serial monitors write them.
+// The forgiving reading and the diagnosis, on captures written the way real tools and serial
+// monitors write them.
 
 #include "diagnosis.h"
 #include "forgiving_reader.h"
+#include "jpeg_markers.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
-#include "jpeg_markers.h"
 #include "test_support.h"
 
 #include <functional>
@@ -74,17 +74,12 @@ class TestForgivingReader : public QObject {
 private slots:
     void verdicts_data();
     void verdicts();
-    void workIsLinear_data();
-    void workIsLinear();
     void fillIsBoundedForTheWholeText_data();
     void fillIsBoundedForTheWholeText();
     void captures_data();
     void captures();
     void damage_data();
     void damage();
-    void logWithThreePictures();
-    void pictureStream_data();
-    void pictureStream();
     void endlessLines();
     void skippedTextIsCountedOnce();
 };
@@ -192,7 +187,7 @@ void TestForgivingReader::damage_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("decodes");
-    QTest::addColumn<QString>("said"); // a sentence of the diagnosis
+    QTest::addColumn<QString>("said");  // a sentence of the diagnosis
     QTest::addColumn<bool>("complete"); // as decoded
 
     const QByteArray jpeg = testing::makeJpeg({320, 240});
@@ -233,32 +228,6 @@ void TestForgivingReader::damage()
     QVERIFY2(diagnosis.join(u'\n').contains(said), qPrintable(diagnosis.join(u'\n')));
 }
 
-// A camera's log with three captures, a stale end marker after the second and padding after the
-// third: each is found whole, with exactly its bytes.
-void TestForgivingReader::logWithThreePictures()
-{
-    const QList<QByteArray> pictures = {testing::makeJpeg({80, 60}),
-                                        testing::makeJpeg({64, 48}, true),
-                                        testing::makeJpeg({40, 40})};
-    const QByteArray padding("\0\0\0", 3);
-    const QString log =
-        testing::serialLog({pictures[0], pictures[1], "\xff\xd9", pictures[2] + padding});
-    const ForgivingRead read = readForgiving(QStringView(log));
-    const FoundPictures found = findPictures(read.bytes);
-    QCOMPARE(found.size(), std::size_t(3));
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY(found[std::size_t(i)].whole);
-        QCOMPARE(read.bytes.mid(found[std::size_t(i)].offset, found[std::size_t(i)].length),
-                 pictures[i]);
-    }
-    const FoundPicture &last = found.back();
-    const LoadedPicture picture =
-        PictureLoader().load(QByteArrayView(read.bytes).sliced(last.offset, last.length));
-    QCOMPARE(picture.size, QSize(40, 40));
-    QVERIFY(diagnosePicture(picture, last.offset, last.length, read.bytes.size())
-                .contains(u"图片后面还有 3 个多余字节"_s));
-}
-
 // A column dump whose '*' line is followed by an offset that goes back: nothing skipped is
 // counted twice, and the spans do not overlap (found by the fuzzer).
 void TestForgivingReader::skippedTextIsCountedOnce()
@@ -285,14 +254,6 @@ QString lines(const QByteArray &bytes, int perLine, const std::function<QString(
     return text;
 }
 
-QByteArray repeated(const QByteArray &unit, qsizetype size)
-{
-    QByteArray bytes;
-    while (bytes.size() < size)
-        bytes += unit;
-    return bytes;
-}
-
 } // namespace
 
 // Damaged and mixed captures: the picture the window would offer and the console tool write with
@@ -314,13 +275,14 @@ void TestForgivingReader::verdicts_data()
     const QByteArray bmp = "BM" + le32(0xfffffff0) + QByteArray(4, 0) + le32(54) + le32(40) +
                            le32(160) + le32(120) + QByteArray("\x01\x00\x18\x00", 4) +
                            QByteArray(24, 0);
-    QTest::newRow("a stray BMP header claiming 4 GiB") << testing::dumpOf(bmp + jpeg) << jpeg << true;
+    QTest::newRow("a stray BMP header claiming 4 GiB")
+        << testing::dumpOf(bmp + jpeg) << jpeg << true;
     const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
                            QByteArray("\0\0\0\xa0\0\0\0\x78\x08\x02\0\0\0\0\0\0\0", 17) +
                            QByteArray("\x7f\xff\xff\xf0IDAT", 8);
     QTest::newRow("a stray PNG header") << testing::dumpOf(png + jpeg) << jpeg << true;
-    const QByteArray gif = QByteArray("GIF89a\xa0\0\x78\0\0\0\0", 13) + "\x2c" +
-                           QByteArray(8, 0) + QByteArray("\0\x08\xff", 3);
+    const QByteArray gif = QByteArray("GIF89a\xa0\0\x78\0\0\0\0", 13) + "\x2c" + QByteArray(8, 0) +
+                           QByteArray("\0\x08\xff", 3);
     QTest::newRow("a stray GIF header") << testing::dumpOf(gif + jpeg) << jpeg << true;
 
     // Most of the entropy-coded data lost on the way, the end marker kept.
@@ -329,8 +291,8 @@ void TestForgivingReader::verdicts_data()
     QTest::newRow("a scan's data lost, FF D9 kept") << testing::dumpOf(lost) << lost << false;
 
     QTest::newRow("a log line of Python bytes, then a spaced dump")
-        << u"ack from camera: b'\\x06'\n"_s + lines(jpeg, 16, [](int) { return QString(); })
-        << jpeg << true;
+        << u"ack from camera: b'\\x06'\n"_s + lines(jpeg, 16, [](int) { return QString(); }) << jpeg
+        << true;
     // 16 pairs and a checksum to a line; the last line has 6 pairs.
     qsizetype comment = ((6 - jpeg.size()) % 16 + 16) % 16; // a COM segment that makes it so
     if (comment < 4)
@@ -338,7 +300,9 @@ void TestForgivingReader::verdicts_data()
     const QByteArray odd = QByteArray(jpeg).insert(
         2, QByteArray("\xff\xfe\x00", 3) + char(comment - 2) + QByteArray(comment - 4, 'x'));
     QTest::newRow("lines with a checksum token, the last one short")
-        << lines(odd, 16, [](int) { return QString(); }, u" sum=5A"_s) << odd << true;
+        << lines(
+               odd, 16, [](int) { return QString(); }, u" sum=5A"_s)
+        << odd << true;
     QTest::newRow("lines led by a millis() count")
         << lines(jpeg, 16, [](int i) { return QString::number(100000 + i) + u' '; }) << jpeg
         << true;
@@ -351,8 +315,8 @@ void TestForgivingReader::verdicts_data()
         for (qsizetype i = 0; i < bytes.size(); i += 16) {
             text += u"%1"_s.arg(i, 7, 8, QChar(u'0'));
             for (qsizetype j = i; j < std::min(i + 16, bytes.size()); j += 2)
-                text += u" %1%2"_s.arg(uchar(j + 1 < bytes.size() ? bytes[j + 1] : 0), 2, 16,
-                                       QChar(u'0'))
+                text += u" %1%2"_s
+                            .arg(uchar(j + 1 < bytes.size() ? bytes[j + 1] : 0), 2, 16, QChar(u'0'))
                             .arg(uchar(bytes[j]), 2, 16, QChar(u'0'));
             text += u'\n';
         }
@@ -373,153 +337,11 @@ void TestForgivingReader::verdicts()
     const ForgivingRead read = readForgiving(QStringView(text));
     const FoundPictures found = findPictures(read.bytes);
     LoadedPicture loaded;
-    const FoundPicture *chosen = PictureLoader(kPictureAreaSize).loadNewest(read.bytes, found, loaded);
+    const FoundPicture *chosen =
+        PictureLoader(kPictureAreaSize).loadNewest(read.bytes, found, loaded);
     QVERIFY2(chosen, qPrintable(read.layout));
     QCOMPARE(read.bytes.mid(chosen->offset, chosen->length).toHex(' '), picture.toHex(' '));
     QCOMPARE(loaded.complete, complete);
-}
-
-// Whatever the bytes hold, the finder looks at each at most a few times: repeated units built
-// from marker bytes and segment lengths, every format's signature, many tiny pictures. And no
-// text makes the reading fill more than its bound.
-void TestForgivingReader::workIsLinear_data()
-{
-    QTest::addColumn<QByteArray>("unit"); // repeated to a megabyte; alone when it is that long
-    QTest::addColumn<qint64>("pictures"); // in a megabyte of units; -1: not counted
-
-    QTest::newRow("chained APP0 segments from every start marker")
-        << QByteArray::fromHex("ffd8ffe000060000") << qint64(0);
-    QTest::newRow("frame headers, no end") << QByteArray::fromHex("ffd8ffc0000b080001000101011100")
-                                           << qint64(-1);
-    QTest::newRow("scans of stuffed FF") << QByteArray::fromHex("ffd8ffda0002ff00") << qint64(0);
-    QTest::newRow("restart markers") << QByteArray::fromHex("ffd8ffd0") << qint64(0);
-    QTest::newRow("start markers inside segments")
-        << QByteArray::fromHex("ffd8ffe0000affd8ffe00004ffd8") << qint64(0);
-    QTest::newRow("a frame header of 255 components")
-        << QByteArray::fromHex("d8ffc0d8ff0689004750d850c0d9d8ff00ff0600ff") << qint64(-1);
-    QTest::newRow("tiny whole pictures")
-        << QByteArray::fromHex("ffd8ffc0000b080001000101011100ffd9") << qint64((1 << 20) / 17 + 1);
-    QTest::newRow("PNG signatures with chained chunks")
-        << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\1\0\0\0\1\x08\x02\0\0\0\0\0\0\0"
-                      "\0\0\0\x21" "abcd",
-                      41)
-        << qint64(-1);
-    QTest::newRow("GIF signatures") << QByteArray("GIF89a\1\0\1\0\0\0\0\x21\xf9\x04", 16)
-                                    << qint64(-1);
-    QTest::newRow("BMP headers") << QByteArray("BM\x36\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18)
-                                 << qint64(-1);
-    // Thousands of start markers whose first segments all land in one long run of fill bytes, or of
-    // data without FF, each at another byte of it.
-    for (const char stretch : {'\xff', '\x00'}) {
-        QByteArray landing;
-        constexpr int kStarts = 9000;
-        for (int i = 0; i < kStarts; ++i) {
-            const int length = 6 * kStarts + i - (6 * i + 4) + 2;
-            landing += QByteArray("\xff\xd8\xff\xe0", 4) + char(length >> 8) + char(length & 0xff);
-        }
-        landing += QByteArray((1 << 20) - landing.size() - 1, stretch) + '\x01';
-        QTest::newRow(stretch ? "segments landing in one run of fill bytes"
-                              : "segments landing in one stretch without FF")
-            << landing << qint64(0);
-    }
-    // Units of marker bytes at random.
-    static const char kMarkerBytes[] = "\xff\xd8\xe0\xc0\xda\xd9\xd0\x00\x02\x04\x06\x89PNGBM";
-    QRandomGenerator random(14);
-    for (int i = 0; i < 40; ++i) {
-        QByteArray unit;
-        for (int n = 4 + int(random.bounded(29)); n > 0; --n)
-            unit += kMarkerBytes[random.bounded(int(sizeof kMarkerBytes) - 1)];
-        QTest::newRow(qPrintable(u"random unit %1"_s.arg(i))) << unit << qint64(-1);
-    }
-}
-
-void TestForgivingReader::workIsLinear()
-{
-    QFETCH(QByteArray, unit);
-    QFETCH(qint64, pictures);
-
-    const QByteArray bytes = unit.size() >= (1 << 20) ? unit : repeated(unit, 1 << 20);
-    bytesExamined() = 0;
-    const FoundPictures found = findPictures(bytes);
-    QVERIFY2(bytesExamined() <= 8 * bytes.size(),
-             qPrintable(u"%1 bytes examined for %2"_s.arg(bytesExamined()).arg(bytes.size())));
-    // Arriving in blocks, the same bytes cost a few times as much at most, and what is kept for
-    // a picture under way stays bounded.
-    bytesExamined() = 0;
-    PictureStream stream;
-    qint64 kept = 0;
-    for (qsizetype at = 0; at < bytes.size(); at += 4096) {
-        stream.feed(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(4096, bytes.size() - at)));
-        kept = std::max(kept, stream.kept());
-    }
-    stream.cut();
-    QVERIFY2(bytesExamined() <= 24 * bytes.size(),
-             qPrintable(u"%1 bytes examined for %2 arriving"_s.arg(bytesExamined()).arg(bytes.size())));
-    QVERIFY(kept <= PictureStream::kMaxInFlight);
-    if (pictures >= 0)
-        QCOMPARE(stream.total(), pictures);
-    if (pictures >= 0) {
-        QCOMPARE(found.total, pictures);
-        QCOMPARE(found.size(), std::min<std::size_t>(std::size_t(pictures),
-                                                      FoundPictures::kKeptFirst +
-                                                          FoundPictures::kKeptLast));
-        if (pictures > 0)
-            QCOMPARE(found.back().number, pictures);
-    }
-}
-
-// Pictures arriving in blocks: each is handed on when its last byte has come, with exactly its
-// bytes; one that stops arriving is handed on, not whole, at a pause or when another begins.
-void TestForgivingReader::pictureStream_data()
-{
-    QTest::addColumn<QByteArrayList>("blocks"); // an empty block is a pause
-    QTest::addColumn<QStringList>("arrivals");  // after each block: "whole N", "cut N", or ""
-
-    const QByteArray a = testing::makeJpeg({80, 60}), b = testing::makeJpeg({64, 48}, true);
-    const qsizetype al = a.size(), bl = b.size();
-    const auto n = [](qsizetype v) { return QString::number(v); };
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImage(20, 10, QImage::Format_RGB32).save(&buffer, "PNG");
-    }
-    QTest::newRow("the end marker completes it")
-        << QByteArrayList{"log\r\n" + a.chopped(1), a.right(1), "\r\nlog\r\n"}
-        << QStringList{u""_s, u"whole "_s + n(al), u""_s};
-    QTest::newRow("two in one block, and text after")
-        << QByteArrayList{a + "ok" + b + "ok"}
-        << QStringList{u"whole %1,whole %2"_s.arg(al).arg(bl)};
-    QTest::newRow("a pause in the middle")
-        << QByteArrayList{a.first(al / 2), {}, b}
-        << QStringList{u""_s, u"cut "_s + n(al / 2), u"whole "_s + n(bl)};
-    QTest::newRow("cut short and sent again")
-        << QByteArrayList{a.first(al / 2), a.first(30), a.sliced(30)}
-        << QStringList{u""_s, u""_s, u"cut %1,whole %2"_s.arg(al / 2).arg(al)};
-    QTest::newRow("a start marker cut by the block")
-        << QByteArrayList{"noise\xff", a.sliced(1)} << QStringList{u""_s, u"whole "_s + n(al)};
-    QTest::newRow("a PNG") << QByteArrayList{png.chopped(4), png.right(4)}
-                           << QStringList{u""_s, u"whole "_s + n(png.size())};
-}
-
-void TestForgivingReader::pictureStream()
-{
-    QFETCH(QByteArrayList, blocks);
-    QFETCH(QStringList, arrivals);
-
-    PictureStream stream;
-    QByteArray all;
-    for (qsizetype i = 0; i < blocks.size(); ++i) {
-        const std::vector<ArrivedPicture> arrived =
-            blocks[i].isEmpty() ? stream.cut() : stream.feed(blocks[i]);
-        all += blocks[i];
-        QStringList said;
-        for (const ArrivedPicture &p : arrived) {
-            said << (p.found.whole ? u"whole "_s : u"cut "_s) + QString::number(p.bytes.size());
-            QCOMPARE(p.bytes, all.mid(p.found.offset, p.found.length));
-        }
-        QCOMPARE(said.join(u','), arrivals[i]);
-    }
 }
 
 // A camera that prints all its pairs on one line: what arrives is read before the line ends, and
@@ -534,7 +356,8 @@ void TestForgivingReader::endlessLines()
     ForgivingStream stream;
     QByteArray read;
     for (qsizetype at = 0; at < line.size(); at += 4096)
-        read += stream.feed(QByteArrayView(line).sliced(at, std::min<qsizetype>(4096, line.size() - at)));
+        read += stream.feed(
+            QByteArrayView(line).sliced(at, std::min<qsizetype>(4096, line.size() - at)));
     QVERIFY(read.size() > pictures.size() / 2);
     QCOMPARE(read + stream.finish(), pictures);
 

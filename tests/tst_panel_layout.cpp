@@ -71,7 +71,6 @@ void TestPanelLayout::wrapRule()
     QCOMPARE(wrapped(text), lines);
 }
 
-
 void TestPanelLayout::geometry_data()
 {
     QTest::addColumn<QString>("text");

@@ -27,7 +27,6 @@ qint64 countBreaks(const char16_t *p, qint64 n) noexcept
 
 } // namespace
 
-
 Document::Document() = default;
 
 Document::~Document()
@@ -205,7 +204,7 @@ bool Document::merge(qint64 position, qint64 length, QStringView text, EditKind 
 }
 
 bool Document::replace(qint64 position, qint64 length, QStringView text, EditKind kind,
-                        bool joinWithLast)
+                       bool joinWithLast)
 {
     if (length == 0 && text.isEmpty())
         return true;

@@ -60,7 +60,8 @@ DroppedText readFile(const QString &path, qint64 room)
     const bool utf8 = *encoding == QStringConverter::Utf8;
     if (decoder.hasError() || (utf8 && bytes.contains('\0')))
         return refused(
-            Words::tr("无法放入文件：%1\n它不是文本文件（UTF-8 或带字节顺序标记的 UTF-16）。").arg(shown));
+            Words::tr("无法放入文件：%1\n它不是文本文件（UTF-8 或带字节顺序标记的 UTF-16）。")
+                .arg(shown));
     if (decoded.startsWith(QChar::ByteOrderMark))
         decoded.remove(0, 1);
     return {decoded, {}};

@@ -97,8 +97,9 @@ QVariant InputMethod::query(Qt::InputMethodQuery query) const
     case Qt::ImTextAfterCursor:
         return t.sliced(caret, paragraphTo() - caret).toString();
     case Qt::ImCurrentSelection: // for reconversion; a whole photo's dump is of no use there
-        return t.sliced(m_panel.selectionStart(),
-                        std::min(m_panel.selectionLength(), 2 * kSurroundingText))
+        return t
+            .sliced(m_panel.selectionStart(),
+                    std::min(m_panel.selectionLength(), 2 * kSurroundingText))
             .toString();
     case Qt::ImMaximumTextLength:
         return clampedToInt(m_panel.maximumLength());

@@ -171,11 +171,15 @@ std::optional<TextPanel::KeyMove> TextPanel::keyMove(const QKeyEvent *event)
 // Editing keys belong to the panel, before any shortcut of the window.
 bool TextPanel::isEditingKey(const QKeyEvent *key)
 {
-    static const QKeySequence::StandardKey editing[] = {
-        QKeySequence::Undo,      QKeySequence::Redo,   QKeySequence::Cut,
-        QKeySequence::Copy,      QKeySequence::Paste,  QKeySequence::SelectAll,
-        QKeySequence::Delete,    QKeySequence::DeleteStartOfWord,
-        QKeySequence::DeleteEndOfWord};
+    static const QKeySequence::StandardKey editing[] = {QKeySequence::Undo,
+                                                        QKeySequence::Redo,
+                                                        QKeySequence::Cut,
+                                                        QKeySequence::Copy,
+                                                        QKeySequence::Paste,
+                                                        QKeySequence::SelectAll,
+                                                        QKeySequence::Delete,
+                                                        QKeySequence::DeleteStartOfWord,
+                                                        QKeySequence::DeleteEndOfWord};
     const bool plainText =
         isPrintable(key->text()) && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     return plainText || std::any_of(std::begin(editing), std::end(editing),

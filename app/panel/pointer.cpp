@@ -122,8 +122,8 @@ void Pointer::autoScroll()
 void Pointer::dragCaretTo(QPoint point)
 {
     bool atLineEnd = false;
-    const QPoint inside(point.x(), std::clamp(point.y(), Renderer::kTopMargin,
-                                              m_panel.viewport()->height() - 1));
+    const QPoint inside(
+        point.x(), std::clamp(point.y(), Renderer::kTopMargin, m_panel.viewport()->height() - 1));
     const qint64 position = m_panel.positionAt(inside, atLineEnd);
     m_panel.moveCaret(position, true, atLineEnd);
 }

@@ -159,8 +159,8 @@ void Renderer::paint(QPainter &painter, const QRect &clip, const QPalette &colou
     const qint64 selStart = marks.selectionStart, selEnd = marks.selectionEnd;
     const Preedit *preedit = marks.caret.preedit;
     const bool composing = preedit && !preedit->text.isEmpty();
-    const qint64 dropLine = marks.dropCaret >= 0 ? displayLine(m_document, marks.dropCaret, false)
-                                                 : -1;
+    const qint64 dropLine =
+        marks.dropCaret >= 0 ? displayLine(m_document, marks.dropCaret, false) : -1;
     const QStringView t = m_document.text();
 
     for (qint64 line = firstLine; line < m_document.lineCount(); ++line) {

@@ -135,7 +135,8 @@ bool TextPanel::fits(qint64 removed, qint64 inserted)
     if (size <= m_maximumLength)
         return true;
     emit refused(
-        Words::tr("文本太大，无法放入文本框：需要 %1 个字符，最多 %2 个。\n文本框中的内容保持不变。")
+        Words::tr(
+            "文本太大，无法放入文本框：需要 %1 个字符，最多 %2 个。\n文本框中的内容保持不变。")
             .arg(size)
             .arg(m_maximumLength));
     return false;
@@ -364,8 +365,8 @@ void TextPanel::updateMetrics()
 
 void TextPanel::refuseMemory(qint64 characters)
 {
-    emit refused(
-        Words::tr("内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。").arg(characters));
+    emit refused(Words::tr("内存不足，无法放入 %1 个字符的文本。\n文本框中的内容保持不变。")
+                     .arg(characters));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -160,6 +160,11 @@ ConversionResult convertHexDump(QLatin1StringView text, const QString &folder,
     return convert(text, folder, progress);
 }
 
+QString notWritten(const QString &path, const QString &reason)
+{
+    return Words::tr("无法写入文件：%1\n%2").arg(path, reason);
+}
+
 ConversionResult writeOutput(QByteArrayView bytes, const QString &folder, QStringView name)
 {
     OutputFile file(folder, name);

@@ -86,6 +86,10 @@ ConversionResult convertHexDump(QStringView text, const QString &folder,
 ConversionResult convertHexDump(QLatin1StringView text, const QString &folder,
                                 ProgressSink *progress = nullptr);
 
+// The words for a file that could not be written, in both programs: where, and the system's
+// reason.
+QString notWritten(const QString &path, const QString &reason);
+
 // Replaces folder/name with exactly bytes, in the same way: a picture found in a dump, say.
 ConversionResult writeOutput(QByteArrayView bytes, const QString &folder,
                              QStringView name = kOutputFileName);

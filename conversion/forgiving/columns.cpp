@@ -38,8 +38,8 @@ qint64 offsetColumn(const TextWindow<Unit> &t, Layout layout, qint64 start, qint
             k += 2;
         const qint64 n = t.hexDigits(k, end, offset);
         const qint64 after = k + n;
-        if (n >= 4 && (after == end ||
-                       (after + 1 < end && isBlank(t.at(after)) && isBlank(t.at(after + 1)))))
+        if (n >= 4 &&
+            (after == end || (after + 1 < end && isBlank(t.at(after)) && isBlank(t.at(after + 1)))))
             return after;
         while (q < end && !isBlank(t.at(q)))
             ++q;
@@ -121,7 +121,8 @@ void ColumnReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger, L
             // reading there.
             if (missing > ForgivingRead::kMaxFill - m_filledBytes) {
                 ledger.out().stopped =
-                    Words::tr("第 %1 行的偏移要求用 * 补上的字节太多（整个文本最多 %2 字节），读到这里为止")
+                    Words::tr("第 %1 行的偏移要求用 * 补上的字节太多（整个文本最多 %2 "
+                              "字节），读到这里为止")
                         .arg(ledger.lineNumber(start))
                         .arg(ForgivingRead::kMaxFill);
                 break;
@@ -157,8 +158,8 @@ void ColumnReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger, L
 
 // The bytes of one line of a column dump, from p; returns where they end.
 template <typename Unit>
-qint64 ColumnReader<Unit>::lineBytes(const TextWindow<Unit> &t, Ledger<Unit> &ledger,
-                                     Layout layout, qint64 p, qint64 end)
+qint64 ColumnReader<Unit>::lineBytes(const TextWindow<Unit> &t, Ledger<Unit> &ledger, Layout layout,
+                                     qint64 p, qint64 end)
 {
     while (p < end) {
         qint64 q = p;
@@ -172,7 +173,8 @@ qint64 ColumnReader<Unit>::lineBytes(const TextWindow<Unit> &t, Ledger<Unit> &le
         qint64 value;
         const qint64 n = t.hexDigits(q, end, value);
         const bool group = n >= 2 && n % 2 == 0 && (q + n == end || isBlank(t.at(q + n)));
-        if (!group || (layout == Layout::OdWords && n != 4) || (layout == Layout::Hexdump && n != 2))
+        if (!group || (layout == Layout::OdWords && n != 4) ||
+            (layout == Layout::Hexdump && n != 2))
             return q;
         if (layout == Layout::OdWords) { // a little-endian word
             ledger.put(hexValue(t.at(q + 2)) << 4 | hexValue(t.at(q + 3)));

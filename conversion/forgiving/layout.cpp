@@ -57,7 +57,8 @@ template <typename Unit> Judgement judgeLayout(const TextWindow<Unit> &text, qin
                 ++j;
             for (qint64 k = i; k + 2 < j && !python; ++k)
                 python = (text.at(k) == 'b' || text.at(k) == 'B') &&
-                         (text.at(k + 1) == '\'' || text.at(k + 1) == '"') && text.at(k + 2) == '\\';
+                         (text.at(k + 1) == '\'' || text.at(k + 1) == '"') &&
+                         text.at(k + 2) == '\\';
             for (qint64 k = i; k + 1 < j; ++k)
                 escapes += text.at(k) == '\\' && (text.at(k + 1) == 'x' || text.at(k + 1) == 'X');
             const unsigned form = tokenForm(text, i, j, false);
@@ -95,11 +96,11 @@ template <typename Unit> Judgement judgeLayout(const TextWindow<Unit> &text, qin
         start = next;
     }
     auto mostOften = [](const std::map<qint64, qint64> &counts) {
-        return counts.empty() ? 0
-                              : std::max_element(counts.begin(), counts.end(),
-                                                 [](auto &a, auto &b) {
-                                                     return a.second < b.second;
-                                                 })->first;
+        return counts.empty()
+                   ? 0
+                   : std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) {
+                         return a.second < b.second;
+                     })->first;
     };
     Judgement judged;
     judged.leadColumn = fullLines > 0 && leadLines * 2 > fullLines;
@@ -132,9 +133,12 @@ QString describe(Layout layout, const Traits &traits, qint64 wordLines)
         // The first of these forms that the text used names the reading.
         static constexpr std::pair<unsigned, const char *> kFormWords[] = {
             {ZeroX, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 0x 前缀）")},
-            {BackslashX, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（\\x 转义）")},
-            {AmpersandH, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 &H 前缀）")},
-            {HexSuffix, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 h 后缀）")},
+            {BackslashX,
+             QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（\\x 转义）")},
+            {AmpersandH,
+             QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 &H 前缀）")},
+            {HexSuffix,
+             QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 h 后缀）")},
             {Dollar, QT_TRANSLATE_NOOP("ForgivingReader", "按每个字节一个记号读取（带 $ 前缀）")},
             {Single, QT_TRANSLATE_NOOP("ForgivingReader",
                                        "按每个字节一个记号读取（单个数字也算一个字节）")},

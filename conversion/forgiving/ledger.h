@@ -74,8 +74,8 @@ public:
     {
         for (; m_located < position; ++m_located) {
             const unsigned c = m_window.at(m_located);
-            if (c == '\n' ||
-                (c == '\r' && !(m_located + 1 < m_window.size() && m_window.at(m_located + 1) == '\n'))) {
+            if (c == '\n' || (c == '\r' && !(m_located + 1 < m_window.size() &&
+                                             m_window.at(m_located + 1) == '\n'))) {
                 ++m_line;
                 m_lineStart = m_located + 1;
             }

@@ -25,7 +25,8 @@ constexpr std::array<signed char, 128> kBase64 = makeBase64();
 
 } // namespace
 
-template <typename Unit> void PythonReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger)
+template <typename Unit>
+void PythonReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger)
 {
     const qint64 n = t.size();
     qint64 from = 0;
@@ -106,7 +107,8 @@ template <typename Unit> qint64 findSignature(const TextWindow<Unit> &t, qint64 
     return n;
 }
 
-template <typename Unit> void Base64Reader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger)
+template <typename Unit>
+void Base64Reader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger)
 {
     qint64 from = m_inRun ? run(t, ledger, 0) : 0;
     while (!m_inRun && !ledger.out().interrupted) {

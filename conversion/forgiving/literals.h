@@ -11,7 +11,8 @@ namespace hexjpg::forgiving {
 
 // The first picture signature in base64 at or after from, before to (-1: the window's end);
 // the window's size when there is none.
-template <typename Unit> qint64 findSignature(const TextWindow<Unit> &text, qint64 from, qint64 to = -1);
+template <typename Unit>
+qint64 findSignature(const TextWindow<Unit> &text, qint64 from, qint64 to = -1);
 
 template <typename Unit> class PythonReader {
 public:

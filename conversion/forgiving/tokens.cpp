@@ -113,7 +113,8 @@ void TokenReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger,
         }
         if (m_inComment) { // up to */ or the end of the line
             qint64 j = i;
-            while (j < n && !isBreak(t.at(j)) && !(t.at(j) == '*' && j + 1 < n && t.at(j + 1) == '/'))
+            while (j < n && !isBreak(t.at(j)) &&
+                   !(t.at(j) == '*' && j + 1 < n && t.at(j + 1) == '/'))
                 ++j;
             m_inComment = !(j < n && t.at(j) == '*');
             const qint64 end = m_inComment ? j : j + 2;
@@ -188,8 +189,7 @@ void TokenReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger,
     endLine();
 }
 
-template unsigned readToken(const TextWindow<char16_t> &, qint64, qint64, bool,
-                            Ledger<char16_t> *);
+template unsigned readToken(const TextWindow<char16_t> &, qint64, qint64, bool, Ledger<char16_t> *);
 template unsigned readToken(const TextWindow<unsigned char> &, qint64, qint64, bool,
                             Ledger<unsigned char> *);
 template class TokenReader<char16_t>;

@@ -35,7 +35,8 @@ QString number(qint64 n)
 
 QString describePicture(const LoadedPicture &picture, qint64 bytes)
 {
-    QString text = picture.format.isEmpty() ? Words::tr("图片") : picture.format + Words::tr(" 图片");
+    QString text =
+        picture.format.isEmpty() ? Words::tr("图片") : picture.format + Words::tr(" 图片");
     if (picture.size.isValid())
         text += Words::tr("，%1×%2 像素").arg(picture.size.width()).arg(picture.size.height());
     if (bytes >= 0)
@@ -50,7 +51,8 @@ QString incompleteness(const LoadedPicture &picture, qint64 bytes)
     const QString where = Words::tr("数据在第 %1 字节处结束").arg(number(bytes));
     const QString noEnd = picture.endMarker ? QString() : Words::tr("，缺少结尾 FF D9");
     if (picture.rowsWithData >= 0 && picture.rowsWithData < picture.rows)
-        return Words::tr("图片不完整：%1 行中只解码了 %2 行（%3%4）").arg(number(picture.rows))
+        return Words::tr("图片不完整：%1 行中只解码了 %2 行（%3%4）")
+            .arg(number(picture.rows))
             .arg(number(picture.rowsWithData))
             .arg(where, noEnd);
     if (picture.rowsWithData < 0)
@@ -63,7 +65,8 @@ QStringList diagnosePicture(const LoadedPicture &picture, qint64 offset, qint64 
 {
     QStringList lines{describePicture(picture, length)};
     if (offset > 0)
-        lines << Words::tr("图片从第 %1 字节开始，前面有 %2 个多余字节").arg(number(offset + 1))
+        lines << Words::tr("图片从第 %1 字节开始，前面有 %2 个多余字节")
+                     .arg(number(offset + 1))
                      .arg(number(offset));
     const qint64 end = offset + (picture.end >= 0 ? picture.end : length);
     if (total > end)
@@ -81,13 +84,15 @@ QStringList diagnoseReading(const ForgivingRead &read)
     qint64 told = 0;
     for (std::size_t i = 0; i < read.skipped.size() && i < kSpansTold; ++i) {
         const SkippedSpan &span = read.skipped[i];
-        lines << Words::tr("数据在第 %1 行第 %2 列有 %3 个不是十六进制数字的字符").arg(number(span.line))
+        lines << Words::tr("数据在第 %1 行第 %2 列有 %3 个不是十六进制数字的字符")
+                     .arg(number(span.line))
                      .arg(number(span.column))
                      .arg(number(span.length));
         told += span.length;
     }
     if (read.skippedSpans > kSpansTold)
-        lines << Words::tr("另有 %1 处共 %2 个字符被跳过").arg(number(read.skippedSpans - kSpansTold))
+        lines << Words::tr("另有 %1 处共 %2 个字符被跳过")
+                     .arg(number(read.skippedSpans - kSpansTold))
                      .arg(number(read.skippedCharacters - told));
     if (!read.stopped.isEmpty())
         lines << read.stopped;
@@ -100,8 +105,8 @@ QStringList diagnoseSearch(const FoundPictures &found)
     if (found.interrupted)
         lines << Words::tr("查找图片被中断");
     if (found.skippedStarts > 0)
-        lines << Words::tr("有 %1 个开始标记位于太多互相套着的未完成图片之中，没有查看").arg(
-            number(found.skippedStarts));
+        lines << Words::tr("有 %1 个开始标记位于太多互相套着的未完成图片之中，没有查看")
+                     .arg(number(found.skippedStarts));
     return lines;
 }
 
@@ -125,7 +130,8 @@ QStringList diagnoseNoPicture(QByteArrayView bytes, const FoundPictures &found,
     if (bytes.isEmpty())
         return {Words::tr("没有读到任何字节")};
     total = std::max<qint64>(total, bytes.size());
-    lines << Words::tr("数据有 %1 字节，以 %2 开始").arg(number(total))
+    lines << Words::tr("数据有 %1 字节，以 %2 开始")
+                 .arg(number(total))
                  .arg(hexBytes(bytes.first(std::min<qsizetype>(4, bytes.size()))));
     if (total > bytes.size())
         lines << Words::tr("以下只查看了数据的前 %1 字节").arg(number(bytes.size()));
@@ -139,14 +145,16 @@ QStringList diagnoseNoPicture(QByteArrayView bytes, const FoundPictures &found,
     }
     for (std::size_t i = 0; i < found.size() && i < std::size_t(kPicturesTold); ++i) {
         const FoundPicture &picture = found[i];
-        lines << Words::tr("第 %1 字节处有一张 %2 图片的开头（%3 字节）").arg(number(picture.offset + 1))
+        lines << Words::tr("第 %1 字节处有一张 %2 图片的开头（%3 字节）")
+                     .arg(number(picture.offset + 1))
                      .arg(picture.format)
                      .arg(number(picture.length));
         if (!picture.problem.isEmpty())
             lines << picture.problem;
     }
     if (found.total > kPicturesTold)
-        lines << Words::tr("另有 %1 张图片的开头，不一一列出").arg(number(found.total - kPicturesTold));
+        lines << Words::tr("另有 %1 张图片的开头，不一一列出")
+                     .arg(number(found.total - kPicturesTold));
     lines << diagnoseSearch(found);
     if (!decoderSays.isEmpty())
         lines << Words::tr("解码器说：%1").arg(decoderSays);

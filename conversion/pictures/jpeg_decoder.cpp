@@ -79,7 +79,7 @@ struct Work {
         Work *work;
         std::jmp_buf jump;
         char reason[JMSG_LENGTH_MAX + 64]; // libjpeg's own words
-        QString why;                        // ours, where the decoding was stopped
+        QString why;                       // ours, where the decoding was stopped
         int eofRow = -1;
     } errors;
     struct Progress {
@@ -221,7 +221,7 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
     if (stopRequested(limits.cancel) || limits.deadline.hasExpired()) {
         result.notStarted = true;
         result.error = stopRequested(limits.cancel) ? Words::tr("已中断")
-                                             : Words::tr("没有检查：解码的时间已用完");
+                                                    : Words::tr("没有检查：解码的时间已用完");
         return result;
     }
     auto work = std::make_unique<Work>();
@@ -280,8 +280,8 @@ JpegDecoded decodeJpeg(QIODevice &device, QSize displaySize, const DecodeLimits 
     jpeg_destroy_decompress(&cinfo);
     if (!decoded) {
         result.image = QImage();
-        result.error = work->errors.why.isEmpty() ? QString::fromUtf8(work->errors.reason)
-                                                  : work->errors.why;
+        result.error =
+            work->errors.why.isEmpty() ? QString::fromUtf8(work->errors.reason) : work->errors.why;
         return result;
     }
     // Rows at the decoding scale, told as rows of the picture.

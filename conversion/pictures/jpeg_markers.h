@@ -102,7 +102,8 @@ struct Frame {
 // Receives what one step of a walk meets.
 class Listener {
 public:
-    virtual void frame(const Frame &frame, const std::vector<JpegLayout::Component> &components) = 0;
+    virtual void frame(const Frame &frame,
+                       const std::vector<JpegLayout::Component> &components) = 0;
     virtual void scan() = 0;
     virtual void problem(Problem problem, qint64 at) = 0;
     // Whether frame() needs the components: reading them is most of a frame header's bytes.

@@ -82,7 +82,8 @@ bool pngAt(const Bytes &b, qint64 at, FoundPicture &p)
         const qint64 length = b.be32(pos);
         for (qint64 i = pos + 4; i < pos + 8; ++i)
             if (!std::isalpha(b.at(i))) {
-                cut(p, b, at, pos, false, Words::tr("PNG 的数据块在第 %1 字节处不对").arg(pos - at));
+                cut(p, b, at, pos, false,
+                    Words::tr("PNG 的数据块在第 %1 字节处不对").arg(pos - at));
                 return true;
             }
         const bool end = b.startsWith(pos + 4, "IEND", 4);
@@ -487,9 +488,9 @@ FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel
         FoundPicture p;
         p.offset = i;
         const qint64 before = bytesExamined();
-        const bool here = otherBudget > 0 && ((k == 1 && pngAt(b, i, p)) ||
-                                              (k == 2 && gifAt(b, i, p)) ||
-                                              (k == 3 && bmpAt(b, i, p)));
+        const bool here =
+            otherBudget > 0 && ((k == 1 && pngAt(b, i, p)) || (k == 2 && gifAt(b, i, p)) ||
+                                (k == 3 && bmpAt(b, i, p)));
         otherBudget -= bytesExamined() - before;
         if (here)
             search.add(std::move(p));
@@ -577,8 +578,8 @@ void PictureStream::search(bool cutting, std::vector<ArrivedPicture> &out)
     }
     // A start marker whose picture has not shown its header yet stays, unless it is let go.
     if (!cutting && found.runsOnLast > lastOffset)
-        keepFrom = std::min(keepFrom, found.runsOnFirst > lastOffset ? found.runsOnFirst
-                                                                      : found.runsOnLast);
+        keepFrom = std::min(keepFrom,
+                            found.runsOnFirst > lastOffset ? found.runsOnFirst : found.runsOnLast);
     if (cutting)
         keepFrom = m_buffer.size();
     m_buffer.remove(0, keepFrom);

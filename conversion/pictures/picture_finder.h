@@ -26,8 +26,8 @@ struct FoundPicture {
     QSize size;         // from its header
     bool whole = false; // its structure runs to its end inside the bytes, unbroken
     bool progressive = false;
-    QString problem; // where its structure breaks, in words
-    qint64 number = 0; // its place among all the pictures found, from 1
+    QString problem;     // where its structure breaks, in words
+    qint64 number = 0;   // its place among all the pictures found, from 1
     bool runsOn = false; // not whole only because the bytes end: more bytes may complete it
 };
 
@@ -73,7 +73,7 @@ public:
 
     qint64 received() const { return m_received; }
     qint64 kept() const { return m_buffer.size(); } // bytes held for a picture under way
-    qint64 total() const { return m_total; }       // pictures handed on
+    qint64 total() const { return m_total; }        // pictures handed on
 
 private:
     void feedPart(QByteArrayView block, std::vector<ArrivedPicture> &out);

@@ -19,7 +19,9 @@ class QIODevice;
 
 namespace hexjpg {
 
-// Error numbers of a failed load.
+// Error numbers of a failed load: the run-time error numbers of the platform the tool was made
+// for, which its picture loader gives (481 "invalid picture", 53 "file not found", 75 "path/file
+// access error").
 inline constexpr int kInvalidPicture = 481; // the file is not a picture
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kFileAccessError = 75; // the file exists but cannot be read

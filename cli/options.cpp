@@ -1,0 +1,164 @@
+#include "options.h"
+
+#include "files.h"
+#include "hex_to_jpeg.h"
+#include "output.h"
+#include "startup.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
+
+const char kUsage[] =
+    QT_TRANSLATE_NOOP("Cli", "用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
+                             "      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] "
+                             "[--all] [--dir 文件夹] [--json]\n"
+                             "（--help 说明全部选项）");
+
+// Follows the options in --help.
+const char kMore[] = QT_TRANSLATE_NOOP(
+    "Cli",
+    "1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。\n"
+    "写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：\n"
+    "图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。\n"
+    "过大、扫描过多或解码过久的图片不算图片。解码一次运行共用 5 秒（--all 为 30 秒），\n"
+    "用完后其余的图片照样写入，但不再检查。超过 1 GiB 的文本不予处理。\n"
+    "--all 最多写入 1,000 个文件；文件夹里接着编号的旧文件会被指出，不会被删除。\n"
+    "--json 无论成败都在标准输出上写一个对象，失败时带有原因（reason）。\n"
+    "不用 -f 和 --all 时边读边写，内存用量不随文本变大；用了则整个文本读入内存。\n"
+    "1.jpg 若是符号链接，只在内核的 protected_symlinks 规则允许时才跟随：文件夹不是\n"
+    "“他人可写且带粘滞位”的（如 /tmp），或者链接属于本用户或文件夹的主人。\n"
+    "\n"
+    "--serial 从串口（/dev/ttyUSB0、COM3 等，8N1，无流控）接收，直到 Ctrl+C、串口断开或收满\n"
+    "--count 张。收到的可以是任何宽松读法认得的十六进制文本，也可以是图片本身的字节。\n"
+    "每收完一张图片就写入 1.jpg（用 --all 时依次写入 1.jpg、2.jpg……），并在标准输出上写一行\n"
+    "（用 --json 时每个事件一行 JSON）。图片开始后 2 秒没有新的字节，或者在结尾之前又来了\n"
+    "新的图片，这张图片就按不完整写入。串口断开时退出状态为 2。\n"
+    "\n"
+    "退出状态：\n"
+    "  0  已写入，且是图片\n"
+    "  1  无法写入文件（给出路径和原因）\n"
+    "  2  用法错误、无法读取输入、输入太长，或一个字节也没有读到（原有的 1.jpg 保持不变）\n"
+    "  3  已写入，但不是图片（照片不正确！）\n"
+    "  4  已写入，也能显示，但图片不完整");
+
+} // namespace
+
+// Bad usage: what is wrong and how it goes; with --json, that as the one object too.
+int usage(const Output &output, const QString &problem)
+{
+    if (!problem.isEmpty())
+        output.say(problem);
+    output.say(Words::tr(kUsage));
+    if (output.json())
+        output.printJson({{u"status"_s, BadInput}, {u"reason"_s, problem}});
+    return BadInput;
+}
+
+int parse(const QStringList &args, Options &options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        Words::tr("把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）转换成图片文件 1.jpg。\n"
+                  "从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
+                  "以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
+                  "空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption folder(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"),
+                                    Words::tr("文件夹"));
+    const QCommandLineOption forgiving(
+        {u"f"_s, u"forgiving"_s},
+        Words::tr(
+            "宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、0x、\\x、&H、$ 前缀和 "
+            "h "
+            "后缀、Python 的 b'…'、xxd、hexdump -C、ESP-IDF 和 od -x 的输出、十进制列表和 Base64，"
+            "跳过时间戳、日志前缀、注释和文字行；1.jpg 是文本里最后一张完整的图片。"));
+    const QCommandLineOption all(
+        u"all"_s, Words::tr("把找到的每张图片分别存为 1.jpg、2.jpg……，并列出它们。"));
+    const QCommandLineOption json(u"json"_s, Words::tr("把诊断和图片列表以 JSON 写到标准输出。"));
+    const QCommandLineOption serial(u"serial"_s, Words::tr("从串口接收图片，不读文件。"),
+                                    Words::tr("串口"));
+    const QCommandLineOption baud(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"),
+                                  Words::tr("波特率"));
+    const QCommandLineOption count(u"count"_s, Words::tr("收到这么多张图片后结束。"),
+                                   Words::tr("张数"));
+    parser.addOptions({folder, forgiving, all, json, serial, baud, count});
+    parser.addPositionalArgument(Words::tr("文件"),
+                                 Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
+                                 Words::tr("[文件]"));
+
+    options.json = args.contains(u"--json"_s);
+    const Output output(options);
+    auto usage = [&output](const QString &problem) { return ::usage(output, problem); };
+    if (!parser.parse(args))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        printLine(stdout, helpText(parser, Words::tr(kMore)));
+        return Picture;
+    }
+    if (parser.isSet(version)) {
+        printLine(stdout, versionText());
+        return Picture;
+    }
+    if (parser.positionalArguments().size() > 1)
+        return usage(Words::tr("只能读一个文件"));
+    QString problem;
+    options.folder = outputFolder(parser, folder, problem);
+    if (!problem.isEmpty())
+        return usage(problem);
+    if (parser.isSet(serial)) {
+        if (!parser.positionalArguments().isEmpty() || parser.isSet(forgiving))
+            return usage(Words::tr("--serial 不能和文件或 -f 一起用：串口收到的总是宽松地读"));
+        options.serial = parser.value(serial);
+        if (parser.isSet(baud)) {
+            options.baud = hexjpg::baudRate(parser.value(baud));
+            if (options.baud == 0)
+                return usage(Words::tr("波特率应当是正整数：%1").arg(parser.value(baud)));
+        }
+        if (parser.isSet(count)) {
+            bool ok = false;
+            options.count = parser.value(count).toLongLong(&ok);
+            if (!ok || options.count <= 0)
+                return usage(Words::tr("--count 应当是正整数：%1").arg(parser.value(count)));
+        }
+    } else if (parser.isSet(baud) || parser.isSet(count)) {
+        return usage(Words::tr("--baud 和 --count 只用于 --serial"));
+    }
+    options.input = parser.positionalArguments().value(0);
+    options.forgiving = parser.isSet(forgiving);
+    options.all = parser.isSet(all);
+    options.json = parser.isSet(json);
+    return -1;
+}
+
+bool keepRawPaths(int argc, char *argv[], Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        QByteArray dir;
+        if (arg == "--dir" && i + 1 < argc)
+            dir = hexjpg::system::rawPathArgument(argv[++i]);
+        else if (arg.startsWith("--dir="))
+            dir = hexjpg::system::rawPathArgument(argv[i] + 6);
+        else if (!arg.startsWith('-'))
+            options.inputRaw = hexjpg::system::rawPathArgument(argv[i]);
+        if (dir.isEmpty())
+            continue;
+        QString error;
+        options.folder = hexjpg::system::enterRawFolder(dir, error);
+        options.folderShown = QFile::decodeName(dir);
+        if (options.folder.isEmpty()) {
+            Output(options).say(hexjpg::notWritten(options.folderShown, error));
+            return false;
+        }
+    }
+    return true;
+}

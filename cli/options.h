@@ -1,0 +1,40 @@
+#pragma once
+
+// hexjpg-cli's command line: what to read (a file, standard input or a serial port), where to
+// write, and how to report.
+
+#include "baud.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct Options {
+    QString folder; // where 1.jpg goes
+    // The name given for a folder whose name is not text, where messages would show the name it is
+    // reached by (see keepRawPaths); empty otherwise.
+    QString folderShown;
+    QString serial; // the port to receive from
+    qint32 baud = hexjpg::kDefaultBaud;
+    qint64 count = 0;    // with --serial, the pictures to receive; 0: no limit
+    QString input;       // empty or "-": standard input
+    QByteArray inputRaw; // the input's path as the command line gave its bytes
+    bool forgiving = false;
+    bool all = false;
+    bool json = false;
+};
+
+// Returns -1 when the command line is good, else the exit status to end with (--help and
+// --version included, which print and end).
+int parse(const QStringList &args, Options &options);
+
+// Paths whose bytes are not text (a folder named on another system, say) lose them when the
+// command line is decoded: they are taken as the bytes given. The input is opened by its bytes;
+// the output folder becomes the working folder, which 1.jpg is then written in through a name of
+// plain text for it. Returns false, having said why, when that folder cannot be entered.
+bool keepRawPaths(int argc, char *argv[], Options &options);
+
+class Output;
+// Bad usage: what is wrong and how the command goes; with --json, that as the one object too.
+// Returns the exit status for it.
+int usage(const Output &output, const QString &problem);

@@ -1,0 +1,89 @@
+#include "report.h"
+
+#include "diagnosis.h"
+
+#include <QCoreApplication>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
+} // namespace
+
+void Report::failed(const QString &reason)
+{
+    m_output.say(reason);
+    m_reason = m_output.shown(reason);
+}
+
+void Report::reading(const QString &how, qint64 bytes)
+{
+    m_reading = how;
+    m_bytes = bytes;
+}
+
+void Report::forgiving(const hexjpg::ForgivingRead &read)
+{
+    m_layout = read.layout;
+    m_output.say(Words::tr("读法：") + read.layout);
+    note(hexjpg::diagnoseReading(read));
+    for (const hexjpg::SkippedSpan &span : read.skipped)
+        m_skipped.append(QJsonObject{
+            {u"line"_s, span.line}, {u"column"_s, span.column}, {u"length"_s, span.length}});
+    m_skippedSpans = read.skippedSpans;
+    m_skippedCharacters = read.skippedCharacters;
+}
+
+void Report::note(const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        m_output.say(line);
+        m_diagnosis.append(line);
+    }
+}
+
+void Report::picture(const QString &file, const hexjpg::FoundPicture &found,
+                     const hexjpg::LoadedPicture &picture)
+{
+    QJsonArray warnings;
+    for (const QString &warning : picture.warnings)
+        warnings.append(warning);
+    const QSize size = picture.size.isValid() ? picture.size : found.size;
+    m_pictures.append(
+        QJsonObject{{u"file"_s, file.isEmpty() ? QJsonValue() : QJsonValue(m_output.shown(file))},
+                    {u"offset"_s, found.offset},
+                    {u"length"_s, found.length},
+                    {u"format"_s, picture.format.isEmpty() ? found.format : picture.format},
+                    {u"width"_s, size.width()},
+                    {u"height"_s, size.height()},
+                    {u"decodes"_s, picture.error == 0},
+                    {u"complete"_s, picture.error == 0 && picture.complete},
+                    {u"rows"_s, picture.rows},
+                    {u"rowsDecoded"_s, picture.rowsWithData},
+                    {u"warnings"_s, warnings}});
+}
+
+int Report::finish(int status)
+{
+    if (!m_output.json())
+        return status;
+    QJsonObject out{{u"status"_s, status},
+                    {u"reading"_s, m_reading},
+                    {u"bytes"_s, m_bytes},
+                    {u"pictures"_s, m_pictures},
+                    {u"diagnosis"_s, m_diagnosis}};
+    if (!m_reason.isEmpty())
+        out.insert(u"reason"_s, m_reason);
+    if (m_found >= 0)
+        out.insert(u"picturesFound"_s, m_found);
+    if (!m_layout.isEmpty()) {
+        out.insert(u"layout"_s, m_layout);
+        out.insert(u"skipped"_s, m_skipped);
+        out.insert(u"skippedSpans"_s, m_skippedSpans);
+        out.insert(u"skippedCharacters"_s, m_skippedCharacters);
+    }
+    m_output.printJson(out);
+    return status;
+}
