@@ -13,8 +13,6 @@
 
 using namespace Qt::StringLiterals;
 
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
 namespace {
 class Words {
     Q_DECLARE_TR_FUNCTIONS(WindowProgram)
@@ -46,17 +44,13 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
     parser.setApplicationDescription(Words::tr(
         "图片转换工具：把 JPEG 图片的十六进制文本（“FF D8 。。。FF D9”）粘贴进窗口，按“转换”，\n"
         "文本就变回图片文件 1.jpg，并显示出来。"));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption folderOption(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"),
-                                          Words::tr("文件夹"));
+    const auto [help, version, folderOption] = addCommonOptions(parser);
     const QCommandLineOption serialOption(
         u"serial"_s,
         Words::tr("一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。"),
         Words::tr("串口"));
-    const QCommandLineOption baudOption(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"),
-                                        Words::tr("波特率"));
-    parser.addOptions({folderOption, serialOption, baudOption});
+    const QCommandLineOption baud = baudOption();
+    parser.addOptions({serialOption, baud});
 
     status = 0;
     QString problem;
@@ -68,10 +62,10 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
     } else {
         start.folder = outputFolder(parser, folderOption, problem);
         start.serial = parser.value(serialOption);
-        if (parser.isSet(baudOption)) {
-            start.baud = hexjpg::baudRate(parser.value(baudOption));
+        if (parser.isSet(baud)) {
+            start.baud = hexjpg::baudRate(parser.value(baud));
             if (start.baud == 0)
-                problem = Words::tr("波特率应当是正整数：%1").arg(parser.value(baudOption));
+                problem = Words::tr("波特率应当是正整数：%1").arg(parser.value(baud));
             else if (start.serial.isEmpty())
                 problem = Words::tr("--baud 只用于 --serial");
         }

@@ -1,5 +1,7 @@
 #include "file_run.h"
 
+#include "cli_words.h"
+
 #include "check.h"
 #include "console.h"
 #include "diagnosis.h"
@@ -19,12 +21,6 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(Cli)
-};
-} // namespace
 
 namespace {
 

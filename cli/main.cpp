@@ -2,6 +2,8 @@
 // standard input (file_run.h), or from a camera on a serial port (serial_run.h).
 
 #include "console.h"
+
+#include "cli_words.h"
 #include "file_run.h"
 #include "options.h"
 #include "output.h"
@@ -12,12 +14,6 @@
 #include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(Cli)
-};
-} // namespace
 
 int main(int argc, char *argv[])
 {

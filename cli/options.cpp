@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "cli_words.h"
+
 #include "files.h"
 #include "hex_to_jpeg.h"
 #include "output.h"
@@ -12,9 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(Cli)
-};
 
 const char kUsage[] =
     QT_TRANSLATE_NOOP("Cli", "用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
@@ -70,10 +69,7 @@ int parse(const QStringList &args, Options &options)
                   "从“文件”读取文本；没有给出文件或文件为“-”时从标准输入读取。文本按 UTF-8 读取，\n"
                   "以字节顺序标记开头的按 UTF-16 读取（Windows 记事本存为“Unicode”的文件）。\n"
                   "空白、制表符和换行只起分隔作用；其余字符按位置两个一组读作一个字节。"));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption folder(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"),
-                                    Words::tr("文件夹"));
+    const auto [help, version, folder] = addCommonOptions(parser);
     const QCommandLineOption forgiving(
         {u"f"_s, u"forgiving"_s},
         Words::tr(
@@ -86,11 +82,10 @@ int parse(const QStringList &args, Options &options)
     const QCommandLineOption json(u"json"_s, Words::tr("把诊断和图片列表以 JSON 写到标准输出。"));
     const QCommandLineOption serial(u"serial"_s, Words::tr("从串口接收图片，不读文件。"),
                                     Words::tr("串口"));
-    const QCommandLineOption baud(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"),
-                                  Words::tr("波特率"));
+    const QCommandLineOption baud = baudOption();
     const QCommandLineOption count(u"count"_s, Words::tr("收到这么多张图片后结束。"),
                                    Words::tr("张数"));
-    parser.addOptions({folder, forgiving, all, json, serial, baud, count});
+    parser.addOptions({forgiving, all, json, serial, baud, count});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));

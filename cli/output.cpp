@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include "cli_words.h"
+
 #include "console.h"
 #include "files.h"
 
@@ -7,12 +9,6 @@
 #include <QJsonDocument>
 
 #include <cstdio>
-
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(Cli)
-};
-} // namespace
 
 PictureState stateOf(const hexjpg::LoadedPicture &picture, bool whole)
 {

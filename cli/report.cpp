@@ -1,16 +1,12 @@
 #include "report.h"
 
+#include "cli_words.h"
+
 #include "diagnosis.h"
 
 #include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(Cli)
-};
-} // namespace
 
 void Report::failed(const QString &reason)
 {

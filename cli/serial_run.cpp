@@ -1,5 +1,7 @@
 #include "serial_run.h"
 
+#include "cli_words.h"
+
 #include "check.h"
 #include "console.h"
 #include "diagnosis.h"
@@ -18,14 +20,6 @@
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
-
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(Cli)
-};
-} // namespace
 
 namespace {
 

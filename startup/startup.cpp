@@ -9,8 +9,6 @@
 
 using namespace Qt::StringLiterals;
 
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
 namespace {
 class Words {
     Q_DECLARE_TR_FUNCTIONS(Startup)
@@ -53,6 +51,21 @@ bool installTranslations(QCoreApplication &app, const QLocale &system)
         return true;
     delete translator;
     return false;
+}
+
+CommonOptions addCommonOptions(QCommandLineParser &parser)
+{
+    CommonOptions options{
+        parser.addHelpOption(), parser.addVersionOption(),
+        QCommandLineOption(u"dir"_s, Words::tr("把 1.jpg 写入该文件夹。"), Words::tr("文件夹"))};
+    parser.addOption(options.folder);
+    return options;
+}
+
+QCommandLineOption baudOption()
+{
+    return QCommandLineOption(u"baud"_s, Words::tr("串口的波特率（默认 115200）。"),
+                              Words::tr("波特率"));
 }
 
 QString helpText(const QCommandLineParser &parser, QStringView more)

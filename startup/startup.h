@@ -4,13 +4,13 @@
 
 #include "console.h"
 
+#include <QCommandLineOption>
 #include <QLocale>
 #include <QString>
 #include <QStringView>
 
 #include <cstdio>
 
-class QCommandLineOption;
 class QCommandLineParser;
 class QCoreApplication;
 
@@ -19,6 +19,10 @@ class QCoreApplication;
 // language on Windows) is Chinese, or where none is set (the C or POSIX locale); else English.
 bool speaksChinese(const QLocale &system = QLocale::system());
 
+// Every text a person reads is written in Chinese and goes through Qt's translation system. Each
+// source file names its translation context with a class of its own, Words, declared with
+// Q_DECLARE_TR_FUNCTIONS: lupdate reads no macro of ours, so each declaration is written out.
+//
 // Installs the texts of that language: for Chinese, Qt's own translations of its standard texts
 // (the scroll bar's menu, the buttons of message boxes, the command line's help); for English,
 // the programs' English catalogue, carried in them, with Qt's texts as they are. Returns false
@@ -29,6 +33,16 @@ bool installTranslations(QCoreApplication &app, const QLocale &system = QLocale:
 // by (a manual page made from it names the program, not a build folder), then where 1.jpg goes,
 // then more.
 QString helpText(const QCommandLineParser &parser, QStringView more);
+
+// The options both programs take: --help, --version and --dir, added to parser; and --baud, to
+// add among the others.
+struct CommonOptions {
+    QCommandLineOption help;
+    QCommandLineOption version;
+    QCommandLineOption folder;
+};
+CommonOptions addCommonOptions(QCommandLineParser &parser);
+QCommandLineOption baudOption();
 
 // The program's name and version, for --version.
 QString versionText();

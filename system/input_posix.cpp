@@ -1,5 +1,7 @@
 #include "input.h"
 
+#include "system_words.h"
+
 #include "interruption.h"
 
 #include <QCoreApplication>
@@ -12,14 +14,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(System)
-};
-} // namespace
 
 namespace hexjpg::system {
 

@@ -1,5 +1,7 @@
 #include "ports.h"
 
+#include "system_words.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -8,14 +10,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
-namespace {
-class Words {
-    Q_DECLARE_TR_FUNCTIONS(System)
-};
-} // namespace
 
 namespace hexjpg::system {
 

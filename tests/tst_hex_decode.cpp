@@ -1,6 +1,7 @@
 // The decoding rule, both decoders, and the progress positions.
 
 #include "hex_decode.h"
+#include "recording_sink.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -10,26 +11,9 @@
 
 using namespace hexjpg;
 using namespace Qt::StringLiterals;
+using testing::RecordingSink;
 
 namespace {
-
-// Records every position it is told of and asks for the next one step positions on.
-class RecordingSink : public ProgressSink {
-public:
-    explicit RecordingSink(qint64 step = 2)
-        : m_step(step)
-    {
-    }
-    qint64 reached(qint64 position) override
-    {
-        positions.push_back(position);
-        return position + m_step;
-    }
-    std::vector<qint64> positions;
-
-private:
-    qint64 m_step;
-};
 
 // Asks for a random next position, sometimes behind the current one.
 class RandomSink : public ProgressSink {

@@ -77,14 +77,6 @@ or as UTF-16 where it starts with a byte-order mark (a file Windows Notepad save
 Blanks, tabs and line breaks only separate; every other character counts, two at a time, as a byte.</translation>
     </message>
     <message>
-        <source>把 1.jpg 写入该文件夹。</source>
-        <translation>Write 1.jpg into this folder.</translation>
-    </message>
-    <message>
-        <source>文件夹</source>
-        <translation>FOLDER</translation>
-    </message>
-    <message>
         <source>宽松读法：也读不补零的字节（Arduino 的 Serial.print(b, HEX)）、0x、\x、&amp;H、$ 前缀和 h 后缀、Python 的 b&apos;…&apos;、xxd、hexdump -C、ESP-IDF 和 od -x 的输出、十进制列表和 Base64，跳过时间戳、日志前缀、注释和文字行；1.jpg 是文本里最后一张完整的图片。</source>
         <translation>Forgiving reading: also bytes without their leading zero (Arduino&apos;s Serial.print(b, HEX)), 0x, \x, &amp;H and $ prefixes and h suffixes, Python&apos;s b&apos;...&apos;, the output of xxd, hexdump -C, ESP-IDF and od -x, decimal lists and Base64; timestamps, log prefixes, comments and lines of words are skipped. 1.jpg is the newest complete picture in the text.</translation>
     </message>
@@ -103,14 +95,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>串口</source>
         <translation>PORT</translation>
-    </message>
-    <message>
-        <source>串口的波特率（默认 115200）。</source>
-        <translation>The serial port&apos;s baud rate (115200 unless given).</translation>
-    </message>
-    <message>
-        <source>波特率</source>
-        <translation>RATE</translation>
     </message>
     <message>
         <source>收到这么多张图片后结束。</source>
@@ -171,10 +155,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>请将数据粘贴文本框中</source>
         <translation>Please paste the data into the text box</translation>
-    </message>
-    <message>
-        <source>无法写入文件：</source>
-        <translation>Cannot write the file: </translation>
     </message>
     <message>
         <source>文本每隔一个字节就是一个 NUL：它像是没有字节顺序标记的 UTF-16 文本，请存为 UTF-8 或带字节顺序标记的 UTF-16</source>
@@ -550,12 +530,6 @@ The text holds %1 pictures; this is the last%2.</translation>
         <translation>Use this picture</translation>
     </message>
     <message>
-        <source>无法写入文件：%1
-%2</source>
-        <translation>Cannot write the file: %1
-%2</translation>
-    </message>
-    <message>
         <source>文本总行数：</source>
         <translation>Lines: </translation>
     </message>
@@ -662,6 +636,12 @@ What arrived stays in the text box, and the pictures that arrived are all writte
         <source>已中断</source>
         <translation>interrupted</translation>
     </message>
+    <message>
+        <source>无法写入文件：%1
+%2</source>
+        <translation>Cannot write the file: %1
+%2</translation>
+    </message>
 </context>
 <context>
     <name>PictureFinder</name>
@@ -755,6 +735,22 @@ into the system&apos;s program folder.</translation>
     <message>
         <source>--dir 后面的文件夹是空的</source>
         <translation>The folder after --dir is empty</translation>
+    </message>
+    <message>
+        <source>把 1.jpg 写入该文件夹。</source>
+        <translation>Write 1.jpg into this folder.</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>FOLDER</translation>
+    </message>
+    <message>
+        <source>串口的波特率（默认 115200）。</source>
+        <translation>The serial port&apos;s baud rate (115200 unless given).</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>RATE</translation>
     </message>
 </context>
 <context>
@@ -887,28 +883,12 @@ The text box stays as it was.</translation>
 press &quot;Convert&quot;: the text becomes the picture file 1.jpg again, and is shown.</translation>
     </message>
     <message>
-        <source>把 1.jpg 写入该文件夹。</source>
-        <translation>Write 1.jpg into this folder.</translation>
-    </message>
-    <message>
-        <source>文件夹</source>
-        <translation>FOLDER</translation>
-    </message>
-    <message>
         <source>一开始就从这个串口接收：收到的内容放进文本框，每收完一张图片就转换一次。</source>
         <translation>Receive from this serial port from the start: what arrives goes into the text box, and each picture is converted as it completes.</translation>
     </message>
     <message>
         <source>串口</source>
         <translation>PORT</translation>
-    </message>
-    <message>
-        <source>串口的波特率（默认 115200）。</source>
-        <translation>The serial port&apos;s baud rate (115200 unless given).</translation>
-    </message>
-    <message>
-        <source>波特率</source>
-        <translation>RATE</translation>
     </message>
     <message>
         <source>多余的参数：</source>

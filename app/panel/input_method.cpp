@@ -8,11 +8,6 @@
 
 namespace panel {
 
-namespace {
-// Text an input method is given around the caret, each way.
-constexpr qint64 kSurroundingText = 512;
-} // namespace
-
 InputMethod::InputMethod(TextPanel &panel)
     : m_panel(panel)
 {

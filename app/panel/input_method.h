@@ -23,6 +23,9 @@ public:
     const Preedit &preedit() const { return m_preedit; }
 
 private:
+    // Text an input method is given around the caret, each way.
+    static constexpr qint64 kSurroundingText = 512;
+
     TextPanel &m_panel;
     Preedit m_preedit;
 };

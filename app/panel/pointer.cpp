@@ -16,10 +16,6 @@
 
 namespace panel {
 
-namespace {
-constexpr int kAutoScrollMs = 50;
-} // namespace
-
 Pointer::Pointer(TextPanel &panel)
     : m_panel(panel)
 {

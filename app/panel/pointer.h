@@ -34,6 +34,8 @@ public:
     qint64 dropCaret() const { return m_dropCaret; }
 
 private:
+    static constexpr int kAutoScrollMs = 50;
+
     void autoScroll();
     void dragCaretTo(QPoint point);
     void startDrag();

@@ -16,8 +16,6 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
 namespace {
 class Words {
     Q_DECLARE_TR_FUNCTIONS(JpegDecoder)

@@ -9,8 +9,6 @@
 
 using namespace Qt::StringLiterals;
 
-// The texts a person reads, in the Chinese they are written in: Qt's translation system gives them
-// in the user's language.
 namespace {
 class Words {
     Q_DECLARE_TR_FUNCTIONS(JpegMarkers)

@@ -2,29 +2,13 @@
 // position for position.
 
 #include "hex_decode.h"
+#include "recording_sink.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-class Sink : public hexjpg::ProgressSink {
-public:
-    explicit Sink(unsigned step)
-        : m_step(step)
-    {
-    }
-    qint64 reached(qint64 position) override
-    {
-        positions.push_back(position);
-        return position + m_step;
-    }
-    std::vector<qint64> positions;
-
-private:
-    unsigned m_step;
-};
 
 class Collector : public hexjpg::ByteSink {
 public:
@@ -61,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const auto kernels = hexjpg::availableDecoderKernels();
     hexjpg::useDecoderKernel(kernels[(mode >> 1) % kernels.size()]);
 
-    Sink referenceSink(mode >> 1), fastSink(mode >> 1);
+    testing::RecordingSink referenceSink(mode >> 1), fastSink(mode >> 1);
     const QByteArray expected = hexjpg::decodeHexReference(view, &referenceSink);
     if (hexjpg::workingLength(view) != hexjpg::workingLengthReference(view))
         std::abort();
@@ -70,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
 
     Collector collector;
-    Sink streamSink(mode >> 1);
+    testing::RecordingSink streamSink(mode >> 1);
     hexjpg::decodeHex(view, collector, &streamSink, hexjpg::workingLength(view));
     if (collector.bytes != expected || streamSink.positions != referenceSink.positions)
         std::abort();
