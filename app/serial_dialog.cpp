@@ -1,15 +1,17 @@
 #include "serial_dialog.h"
 
 #include "baud.h"
+#include "serial_port.h"
+#include "serial_source.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -29,11 +31,10 @@ SerialDialog::SerialDialog(QWidget *parent)
     ports->setObjectName(u"ports"_s);
     ports->setEditable(true);
     ports->setInsertPolicy(QComboBox::NoInsert);
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString what =
-            info.description().isEmpty() ? info.manufacturer() : info.description();
-        ports->addItem(what.isEmpty() ? info.portName() : u"%1 — %2"_s.arg(info.portName(), what),
-                       info.systemLocation());
+    for (const hexjpg::PortInfo &info : hexjpg::availablePorts()) {
+        const QString what = info.description.isEmpty() ? info.manufacturer : info.description;
+        ports->addItem(what.isEmpty() ? info.name : u"%1 — %2"_s.arg(info.name, what),
+                       info.location);
     }
 
     baudRate = new QComboBox(this);
@@ -58,6 +59,11 @@ SerialDialog::SerialDialog(QWidget *parent)
 
     auto *form = new QFormLayout(this);
     form->addRow(Words::tr("串口(&P)："), ports);
+    if (ports->count() == 0) {
+        auto *none = new QLabel(SerialSource::noPorts(), this);
+        none->setWordWrap(true);
+        form->addRow(none);
+    }
     form->addRow(Words::tr("波特率(&B)："), baudRate);
     form->addRow(buttons);
     check();

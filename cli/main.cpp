@@ -3,7 +3,6 @@
 
 #include "console.h"
 
-#include "cli_words.h"
 #include "file_run.h"
 #include "options.h"
 #include "output.h"
@@ -30,11 +29,9 @@ int main(int argc, char *argv[])
     if (!keepRawPaths(argc, argv, options))
         return WriteFailed;
     const Output output(options);
+    if (options.listPorts)
+        return listPorts(output);
     if (options.serial.isEmpty())
         return readFromFile(options, output);
-#ifdef HEXJPG_SERIAL
     return receiveFromSerial(options, output);
-#else
-    return usage(output, Words::tr("这个版本的 hexjpg-cli 不能从串口接收"));
-#endif
 }

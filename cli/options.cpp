@@ -83,9 +83,11 @@ int parse(const QStringList &args, Options &options)
     const QCommandLineOption serial(u"serial"_s, Words::tr("从串口接收图片，不读文件。"),
                                     Words::tr("串口"));
     const QCommandLineOption baud = baudOption();
+    const QCommandLineOption listPorts(u"list-ports"_s,
+                                       Words::tr("列出这台电脑上的串口和它们是什么设备。"));
     const QCommandLineOption count(u"count"_s, Words::tr("收到这么多张图片后结束。"),
                                    Words::tr("张数"));
-    parser.addOptions({forgiving, all, json, serial, baud, count});
+    parser.addOptions({forgiving, all, json, serial, baud, count, listPorts});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -127,6 +129,9 @@ int parse(const QStringList &args, Options &options)
     } else if (parser.isSet(baud) || parser.isSet(count)) {
         return usage(Words::tr("--baud 和 --count 只用于 --serial"));
     }
+    options.listPorts = parser.isSet(listPorts);
+    if (options.listPorts && (parser.isSet(serial) || !parser.positionalArguments().isEmpty()))
+        return usage(Words::tr("--list-ports 只列出串口，不读也不写"));
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);
     options.all = parser.isSet(all);

@@ -22,6 +22,7 @@ struct Options {
     bool forgiving = false;
     bool all = false;
     bool json = false;
+    bool listPorts = false; // --list-ports: the serial ports there are
 };
 
 // Returns -1 when the command line is good, else the exit status to end with (--help and

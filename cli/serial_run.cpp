@@ -11,6 +11,7 @@
 #include "serial_source.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QSemaphore>
 #include <QThread>
@@ -227,6 +228,29 @@ private:
 };
 
 } // namespace
+
+int listPorts(const Output &output)
+{
+    const QList<hexjpg::PortInfo> ports = hexjpg::availablePorts();
+    if (output.json()) {
+        QJsonArray list;
+        for (const hexjpg::PortInfo &info : ports)
+            list.append(QJsonObject{{u"name"_s, info.name},
+                                    {u"location"_s, info.location},
+                                    {u"description"_s, info.description},
+                                    {u"manufacturer"_s, info.manufacturer}});
+        QJsonObject out{{u"status"_s, Picture}, {u"ports"_s, list}};
+        if (ports.isEmpty())
+            out.insert(u"reason"_s, SerialSource::noPorts());
+        output.printJson(out);
+    } else {
+        for (const QString &line : SerialSource::portList())
+            hexjpg::system::printLine(stdout, line);
+    }
+    if (ports.isEmpty())
+        output.say(SerialSource::noPorts());
+    return Picture;
+}
 
 int receiveFromSerial(const Options &options, const Output &output)
 {

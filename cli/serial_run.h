@@ -8,3 +8,7 @@
 
 // Receives until the run ends; returns the exit status.
 int receiveFromSerial(const Options &options, const Output &output);
+
+// --list-ports: the ports there are, a line each (or, with --json, one object), or what usually
+// causes there to be none. Returns the exit status.
+int listPorts(const Output &output);

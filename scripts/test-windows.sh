@@ -14,6 +14,11 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
 fi
 bash scripts/build-windows.sh
 build=$(pwd)/${BUILD_DIR:-build-windows}
+# The serial table runs the Linux build's own test against the Windows console tool (socat's pty
+# pairs are made on the Linux side).
+host=${HEXJPG_HOST_BUILD:-build}
+BUILD_DIR=$host bash scripts/build.sh tst_serial
+export HEXJPG_HOST_TESTS=$(cd "$host" && pwd)/tests
 export WINEPREFIX=$build/wineprefix
 export WINEDEBUG=-all
 # An X server for Wine's window system; the test suites themselves draw offscreen.
@@ -28,5 +33,15 @@ if [[ ! -d "$WINEPREFIX" ]]; then
     wineboot --init >/dev/null 2>&1 || true
     wineserver -w || true
 fi
+# Two COM ports: COM7, and COM12, whose number has two digits. Wine maps them to files in ports/,
+# which each serial test's socat pty pair links there; it reads the mapping as the prefix starts.
+export HEXJPG_COM_LINKS=$build/ports
+mkdir -p "$HEXJPG_COM_LINKS"
+for n in 7 12; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$HEXJPG_COM_LINKS/com$n" \
+        /f >/dev/null 2>&1
+done
+wineserver -k || true
+wineserver -w || true
 cd "$build"
 ctest --output-on-failure --timeout 900

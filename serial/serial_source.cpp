@@ -3,7 +3,6 @@
 #include "ports.h"
 
 #include <QCoreApplication>
-#include <QSerialPortInfo>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -19,8 +18,10 @@ SerialSource::SerialSource(QObject *parent)
 {
     m_silence.setSingleShot(true);
     m_silence.setInterval(kSilenceMs);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialSource::readArrived);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialSource::portError);
+    connect(&m_port, &hexjpg::SerialPort::readyRead, this, &SerialSource::readArrived);
+    connect(&m_port, &hexjpg::SerialPort::lost, this, [this](const QString &why) {
+        end(Words::tr("串口 %1 断开了（设备被拔出？）：%2").arg(m_name, why));
+    });
     connect(&m_silence, &QTimer::timeout, this, &SerialSource::fallSilent);
 }
 
@@ -32,50 +33,66 @@ SerialSource::~SerialSource()
 QString SerialSource::noSuchPort(const QString &port)
 {
     QStringList names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        names << info.portName();
+    for (const hexjpg::PortInfo &info : hexjpg::availablePorts())
+        names << info.name;
     return Words::tr("找不到串口 %1。").arg(port) +
-           (names.isEmpty() ? Words::tr("这台电脑上现在没有串口：设备插好了吗？")
+           (names.isEmpty() ? noPorts()
                             : Words::tr("现有的串口：%1").arg(names.join(Words::tr("、"))));
+}
+
+QString SerialSource::noPorts()
+{
+    return Words::tr(
+        "这台电脑上现在没有串口。常见的原因：USB 转串口芯片（CH340、CP210x）的驱动没有装，"
+        "数据线只能充电，或者开发板没有插好。");
+}
+
+QStringList SerialSource::portList()
+{
+    QStringList lines;
+    for (const hexjpg::PortInfo &info : hexjpg::availablePorts()) {
+        QString line = info.name;
+        if (!info.description.isEmpty())
+            line += u"  "_s + info.description;
+        if (!info.manufacturer.isEmpty() && !info.description.contains(info.manufacturer))
+            line += u" — "_s + info.manufacturer;
+        lines << line;
+    }
+    return lines;
 }
 
 bool SerialSource::open(const QString &port, qint32 baud)
 {
+    hexjpg::SerialPort::Settings settings;
+    settings.baud = baud;
+    return open(port, settings);
+}
+
+bool SerialSource::open(const QString &port, const hexjpg::SerialPort::Settings &settings)
+{
     m_name = port;
-    m_baud = baud;
+    m_baud = settings.baud;
     m_error.clear();
     m_stream = hexjpg::ReceivedStream();
     m_toldGarbled = false;
-    m_port.setPortName(port);
-    const bool opened = [&] {
-        const QSignalBlocker quiet(m_port); // the failure is told here, not as a lost port
-        return m_port.open(QIODevice::ReadOnly);
-    }();
-    if (!opened) {
-        switch (m_port.error()) {
-        case QSerialPort::DeviceNotFoundError:
+    if (!m_port.open(port, settings)) {
+        switch (m_port.failure()) {
+        case hexjpg::SerialPort::Failure::NoSuchPort:
             m_error = noSuchPort(port);
             break;
-        case QSerialPort::PermissionError:
+        case hexjpg::SerialPort::Failure::Refused:
             m_error = hexjpg::system::whyPortRefused(port);
+            break;
+        case hexjpg::SerialPort::Failure::Settings:
+            m_error = Words::tr("串口 %1 不能设为 %2 波特（8N1，无流控）：%3")
+                          .arg(port)
+                          .arg(settings.baud)
+                          .arg(m_port.errorString());
             break;
         default:
             m_error = Words::tr("无法打开串口 %1：%2").arg(port, m_port.errorString());
             break;
         }
-        return false;
-    }
-    const bool set = m_port.setBaudRate(baud) && m_port.setDataBits(QSerialPort::Data8) &&
-                     m_port.setParity(QSerialPort::NoParity) &&
-                     m_port.setStopBits(QSerialPort::OneStop) &&
-                     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!set) {
-        m_error = Words::tr("串口 %1 不能设为 %2 波特（8N1，无流控）：%3")
-                      .arg(port)
-                      .arg(baud)
-                      .arg(m_port.errorString());
-        const QSignalBlocker quiet(m_port);
-        m_port.close();
         return false;
     }
     // What waited in the port before it was opened belongs to nothing: read it all the same.
@@ -115,26 +132,14 @@ void SerialSource::fallSilent()
 
 void SerialSource::readArrived()
 {
-    while (m_port.isOpen() && m_port.bytesAvailable() > 0)
-        receive(m_port.readAll());
-}
-
-void SerialSource::portError(QSerialPort::SerialPortError error)
-{
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port.isOpen())
-        return;
-    // Once open, a port fails as a rule because its device went away (unplugged; a pty whose
-    // other end closed fails an ioctl instead).
-    end(Words::tr("串口 %1 断开了（设备被拔出？）：%2").arg(m_name, m_port.errorString()));
+    for (QByteArray block = m_port.readAll(); !block.isEmpty(); block = m_port.readAll())
+        receive(block);
 }
 
 void SerialSource::end(const QString &reason)
 {
     m_silence.stop();
-    {
-        const QSignalBlocker quiet(m_port);
-        m_port.close();
-    }
+    m_port.close();
     hand(m_stream.finish());
     emit ended(reason);
 }

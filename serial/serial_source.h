@@ -1,15 +1,15 @@
 #pragma once
 
 // A camera on a serial line as a source of pictures, for the window and the console tool alike:
-// the port opened with Qt's serial-port library (8N1, no flow control), what arrives read as it
-// arrives, and each picture handed on the moment its last byte has come. Reading never waits:
-// the bytes come with the event loop's readyRead.
+// the port opened (serial_port.h: 8N1, no flow control), what arrives read as it arrives, and each
+// picture handed on the moment its last byte has come. Reading never waits: the bytes come with
+// the event loop's readyRead.
 
 #include "baud.h"
 #include "received_stream.h"
+#include "serial_port.h"
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <QTimer>
 
@@ -26,14 +26,20 @@ public:
     // Opens port (a device path, or COM3 on Windows) and starts receiving. On failure, returns
     // false and errorString() says why in words, with what to do.
     bool open(const QString &port, qint32 baud = hexjpg::kDefaultBaud);
+    bool open(const QString &port, const hexjpg::SerialPort::Settings &settings);
     // Stops receiving: what waited is read, and the picture under way is handed on as it stands.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
     QString errorString() const { return m_error; }
     const hexjpg::ReceivedStream &stream() const { return m_stream; }
 
-    // The words for a port name that does not exist: with the ports there are.
+    // The words for a port name that does not exist: with the ports there are, or what usually
+    // causes there to be none.
     static QString noSuchPort(const QString &port);
+    // The ports there are, a line each (COM5  USB-SERIAL CH340 — wch.cn), or why there are none.
+    static QStringList portList();
+    // What usually causes there to be no port at all.
+    static QString noPorts();
 
     // What arrives from elsewhere than a port (a test, a benchmark), read as it would be.
     void receive(QByteArrayView block);
@@ -48,11 +54,10 @@ signals:
 
 private:
     void readArrived();
-    void portError(QSerialPort::SerialPortError error);
     void hand(hexjpg::ReceivedStream::Arrival &&arrival);
     void end(const QString &reason);
 
-    QSerialPort m_port;
+    hexjpg::SerialPort m_port;
     QTimer m_silence;
     hexjpg::ReceivedStream m_stream;
     QString m_name, m_error;

@@ -49,8 +49,10 @@ void printLine(std::FILE *to, const QString &text)
         ::WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
     }
+    // A pipe gets each line as it is said: a script that reads the progress sees it at once.
     const QByteArray utf8 = (text + u'\n').toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
+    std::fflush(to);
 }
 
 } // namespace hexjpg::system

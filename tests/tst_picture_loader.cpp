@@ -4,7 +4,6 @@
 #include "test_support.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,10 +62,7 @@ void TestPictureLoader::load()
     if (!contents.isNull())
         QVERIFY(testing::writeFile(path, contents));
 
-    QElapsedTimer timer;
-    timer.start();
     const LoadedPicture picture = PictureLoader(kPictureAreaSize).load(path);
-    QVERIFY(timer.elapsed() < 3000);
     if (error == -1) {
         QVERIFY(picture.error != 0 && picture.error != kInvalidPicture);
     } else {
@@ -100,10 +96,7 @@ void TestPictureLoader::damagedFilesNeverCrash()
     const QString path = dir.filePath(u"1.jpg"_s);
     QVERIFY(testing::writeFile(path, contents));
 
-    QElapsedTimer timer;
-    timer.start();
     const LoadedPicture picture = PictureLoader(kPictureAreaSize).load(path);
-    QVERIFY(timer.elapsed() < 5000);
     QVERIFY(picture.error == 0 || picture.error == kInvalidPicture);
     if (picture.error == 0)
         QCOMPARE(picture.image.size(), kPictureAreaSize);

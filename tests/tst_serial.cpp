@@ -1,6 +1,11 @@
 // Receiving from a serial port: hexjpg-cli --serial on one end of a pty pair from socat, a camera
 // played by the test on the other, writing pictures in the layouts cameras print, and as bytes, at
 // a throttled rate with pauses; and the port's faults.
+//
+// The same table runs against the Windows program under Wine: with HEXJPG_CLI_UNDER_TEST (the
+// .exe), HEXJPG_EMULATOR (wine) and HEXJPG_COM_LINKS (the folder whose com7 and com12 the Wine
+// prefix maps to COM7 and COM12), the program's end of each pty pair is linked there, and the
+// program is given COM7, or COM12 where a port's number has two digits.
 
 #include "test_support.h"
 
@@ -15,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -58,10 +65,15 @@ private slots:
     void receive();
 
 private:
+    bool underWine() const { return !m_emulator.isEmpty(); }
+    void startPty(const QString &programEnd);
+
     QString m_socat;
     QTemporaryDir m_dir;
     QProcess m_pty;
-    QString m_port, m_camera;
+    QString m_camera;
+    QString m_cli = QStringLiteral(HEXJPG_CLI);
+    QString m_emulator, m_links; // under Wine
 };
 
 void TestSerial::initTestCase()
@@ -70,21 +82,32 @@ void TestSerial::initTestCase()
     if (m_socat.isEmpty())
         QSKIP("socat is not installed");
     QVERIFY(m_dir.isValid());
-    // The tool's words, as these checks read them: no language set, the described Chinese.
+    // The tool's words, as these checks read them: no language set, the described Chinese (under
+    // Wine, whose C locale is English: Chinese).
     qputenv("LC_ALL", "C");
     qunsetenv("LANGUAGE");
+    m_emulator = qEnvironmentVariable("HEXJPG_EMULATOR");
+    if (underWine()) {
+        m_cli = qEnvironmentVariable("HEXJPG_CLI_UNDER_TEST");
+        m_links = qEnvironmentVariable("HEXJPG_COM_LINKS");
+        qunsetenv("LC_ALL");
+        qputenv("LANG", "zh_CN.UTF-8");
+    }
+}
+
+void TestSerial::init()
+{
+    m_camera = m_dir.filePath(u"camera"_s);
 }
 
 // A pty pair: the port the tool opens, and the camera's end.
-void TestSerial::init()
+void TestSerial::startPty(const QString &programEnd)
 {
-    m_port = m_dir.filePath(u"port"_s);
-    m_camera = m_dir.filePath(u"camera"_s);
-    QFile::remove(m_port);
+    QFile::remove(programEnd);
     QFile::remove(m_camera);
     m_pty.start(m_socat,
-                {u"pty,raw,echo=0,link="_s + m_port, u"pty,raw,echo=0,link="_s + m_camera});
-    QTRY_VERIFY(QFileInfo::exists(m_port) && QFileInfo::exists(m_camera));
+                {u"pty,raw,echo=0,link="_s + programEnd, u"pty,raw,echo=0,link="_s + m_camera});
+    QTRY_VERIFY(QFileInfo::exists(programEnd) && QFileInfo::exists(m_camera));
 }
 
 void TestSerial::cleanup()
@@ -95,7 +118,7 @@ void TestSerial::cleanup()
 
 void TestSerial::receive_data()
 {
-    QTest::addColumn<QString>("port");          // "pty", or "missing" or "busy"
+    QTest::addColumn<QString>("port"); // "pty", "pty12" (COM12 under Wine), "missing" or "busy"
     QTest::addColumn<QStringList>("options");   // beside --serial, --all, --json and --dir
     QTest::addColumn<QByteArrayList>("camera"); // what it writes, in turn
     QTest::addColumn<QByteArrayList>("files");  // 1.jpg, 2.jpg, ... as they must be
@@ -107,7 +130,7 @@ void TestSerial::receive_data()
     const QByteArray half = b.first(b.size() / 2);
     const QString log = testing::serialLog({a, b});
     QTest::newRow("pairs in lines, log lines between")
-        << u"pty"_s << QStringList{}
+        << u"pty12"_s << QStringList{}
         << QByteArrayList{"boot\r\n" + pairsInLines(a) + "ok\r\n", pairsInLines(b) + "ok\r\n"}
         << QByteArrayList{a, b} << u"11"_s << 0 << u"第 2 张"_s;
     QTest::newRow("serial monitor with timestamps, unpadded")
@@ -156,20 +179,37 @@ void TestSerial::receive()
     QFETCH(int, status);
     QFETCH(QString, said);
 
+    if (port == u"busy" && underWine())
+        QSKIP("Wine lets a second program open a COM port: a port in use shows on Windows only");
+    const bool twoDigits = port == u"pty12";
+    const QString programEnd =
+        underWine() ? m_links + (twoDigits ? u"/com12"_s : u"/com7"_s) : m_dir.filePath(u"port"_s);
+    if (port != u"missing")
+        startPty(programEnd);
+    QString path = port == u"missing" ? m_dir.filePath(u"nothing"_s) : programEnd;
+    if (underWine())
+        path = port == u"missing" ? u"COM99"_s : twoDigits ? u"COM12"_s : u"COM7"_s;
+
     QTemporaryDir out;
     QSerialPort other; // a serial monitor left open
     if (port == u"busy") {
-        other.setPortName(m_port);
+        other.setPortName(programEnd);
         QVERIFY(other.open(QIODevice::ReadOnly));
     }
-    const QString path = port == u"missing" ? m_dir.filePath(u"nothing"_s) : m_port;
     QProcess cli;
-    cli.start(QStringLiteral(HEXJPG_CLI),
-              QStringList{u"--serial"_s, path, u"--baud"_s, u"921600"_s, u"--all"_s, u"--json"_s,
-                          u"--dir"_s, out.path()} +
-                  options);
+    const QStringList arguments =
+        QStringList{u"--serial"_s, path,
+                    u"--baud"_s,   u"921600"_s,
+                    u"--all"_s,    u"--json"_s,
+                    u"--dir"_s,    (underWine() ? u"Z:"_s : QString()) + out.path()} +
+        options;
+    if (underWine())
+        cli.start(m_emulator, QStringList{m_cli} + arguments);
+    else
+        cli.start(m_cli, arguments);
     QByteArray err;
-    QTRY_VERIFY(!cli.state() || (err += cli.readAllStandardError()).contains("Ctrl+C"));
+    QTRY_VERIFY_WITH_TIMEOUT(!cli.state() || (err += cli.readAllStandardError()).contains("Ctrl+C"),
+                             20000);
 
     QFile device(m_camera);
     if (cli.state() != QProcess::NotRunning) {
@@ -189,12 +229,17 @@ void TestSerial::receive()
                 }
             }
         }
-        // Until the pictures have come, then Ctrl+C (SIGTERM) ends the run.
-        QThread::msleep(500);
-        if (cli.state() != QProcess::NotRunning && !cli.waitForFinished(100))
-            cli.terminate();
+        // Until the pictures have come, then Ctrl+C (SIGTERM; under Wine, SIGINT, which Wine
+        // gives the program as Ctrl+C) ends the run.
+        QThread::msleep(underWine() ? 1500 : 500);
+        if (cli.state() != QProcess::NotRunning && !cli.waitForFinished(100)) {
+            if (underWine())
+                ::kill(pid_t(cli.processId()), SIGINT);
+            else
+                cli.terminate();
+        }
     }
-    QVERIFY(cli.state() == QProcess::NotRunning || cli.waitForFinished(10000));
+    QVERIFY(cli.state() == QProcess::NotRunning || cli.waitForFinished(20000));
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
     err += cli.readAllStandardError();
     QVERIFY2(QString::fromUtf8(err).contains(said), err.constData());

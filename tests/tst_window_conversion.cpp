@@ -97,9 +97,6 @@ void TestWindowConversion::receiving()
 {
     QFETCH(bool, port);
     QFETCH(QString, said);
-#ifndef HEXJPG_SERIAL
-    QSKIP("this build cannot receive from a serial port");
-#endif
     const QString socat = QStandardPaths::findExecutable(u"socat"_s);
     if (socat.isEmpty())
         QSKIP("socat is not installed");

@@ -233,10 +233,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <translation> complete one</translation>
     </message>
     <message>
-        <source>这个版本的 hexjpg-cli 不能从串口接收</source>
-        <translation>This build of hexjpg-cli cannot receive from a serial port</translation>
-    </message>
-    <message>
         <source>正在从串口 %1 接收（%2 波特，8N1），按 Ctrl+C 结束</source>
         <translation>Receiving from serial port %1 (%2 baud, 8N1); press Ctrl+C to end</translation>
     </message>
@@ -251,6 +247,14 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>没有收到图片</source>
         <translation>No picture arrived</translation>
+    </message>
+    <message>
+        <source>列出这台电脑上的串口和它们是什么设备。</source>
+        <translation>List the serial ports on this computer and what devices they are.</translation>
+    </message>
+    <message>
+        <source>--list-ports 只列出串口，不读也不写</source>
+        <translation>--list-ports only lists the serial ports; it reads and writes nothing</translation>
     </message>
 </context>
 <context>
@@ -563,10 +567,6 @@ What arrived stays in the text box, and the pictures that arrived are all writte
         <translation>Picture %1
 </translation>
     </message>
-    <message>
-        <source>这个版本不能从串口接收</source>
-        <translation>This build cannot receive from a serial port</translation>
-    </message>
 </context>
 <context>
     <name>JpegDecoder</name>
@@ -695,10 +695,6 @@ What arrived stays in the text box, and the pictures that arrived are all writte
         <translation>There is no serial port %1. </translation>
     </message>
     <message>
-        <source>这台电脑上现在没有串口：设备插好了吗？</source>
-        <translation>This computer has no serial port now: is the device plugged in?</translation>
-    </message>
-    <message>
         <source>现有的串口：%1</source>
         <translation>The serial ports there are: %1</translation>
     </message>
@@ -721,6 +717,10 @@ What arrived stays in the text box, and the pictures that arrived are all writte
     <message>
         <source>串口 %1 断开了（设备被拔出？）：%2</source>
         <translation>Serial port %1 went away (was the device unplugged?): %2</translation>
+    </message>
+    <message>
+        <source>这台电脑上现在没有串口。常见的原因：USB 转串口芯片（CH340、CP210x）的驱动没有装，数据线只能充电，或者开发板没有插好。</source>
+        <translation>This computer has no serial port now. The usual causes: the driver for the USB-serial chip (CH340, CP210x) is not installed, the cable only charges, or the board is not plugged in.</translation>
     </message>
 </context>
 <context>

@@ -6,8 +6,10 @@
 Starts its own Xvfb, copies the program into a fresh folder whose name holds a blank and Chinese
 characters, and runs it there with Wine, in the Wine prefix that WINEPREFIX names. The window
 appears under its title, a pasted dump becomes 1.jpg beside the program and is shown, 清除 brings
-the brown panel back, and 退出 ends the program with status 0. Exits 77 (skipped) when no X server
-can be started.
+the brown panel back, and 退出 ends the program with status 0. Then, where HEXJPG_COM_LINKS names
+the folder whose com7 the Wine prefix maps to COM7, the program is started with --serial COM7 on a
+socat pty there, and a picture a board prints as pairs is written and shown. Exits 77 (skipped)
+when no X server can be started.
 """
 import os
 import shutil
@@ -50,6 +52,42 @@ def panel_has_text(origin):
 
 def brownness(pixels):
     return w.mean_difference(pixels, [[w.BROWN] * len(pixels[0])] * len(pixels))
+
+
+def receives_from_com7(folder, program):
+    """hexjpg.exe --serial COM7: a picture printed as pairs by a board appears, and is written."""
+    links = os.environ.get('HEXJPG_COM_LINKS')
+    if not links:
+        print('no COM7 in this Wine prefix: receiving not tried')
+        return
+    port, camera = Path(links) / 'com7', folder / 'camera'
+    for link in (port, camera):
+        link.unlink(missing_ok=True)
+    pty = subprocess.Popen(['socat', f'pty,raw,echo=0,link={port}', f'pty,raw,echo=0,link={camera}'])
+    (folder / '1.jpg').unlink(missing_ok=True)
+    picture = folder / 'board.jpg'
+    w.run('convert', '-size', '200x150', 'gradient:yellow-navy', '-quality', '85', str(picture))
+    jpeg = picture.read_bytes()
+    app = None
+    try:
+        w.wait_for('the pty', lambda: port.exists() and camera.exists(), 10)
+        app = subprocess.Popen(['wine', str(program), '--serial', 'COM7', '--baud', '921600'],
+                               cwd=folder, env=w.ENV, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+        window = w.wait_for('the receiving window',
+                            lambda: w.find_windows('hexjpg@example.com$'), timeout=90)[0]
+        time.sleep(2)
+        origin = client_origin(window)
+        with open(camera, 'wb', buffering=0) as board:
+            board.write(b'OV2640 ready\r\n' + w.dump(jpeg, 16).encode() + b'\r\nok\r\n')
+        written = folder / '1.jpg'
+        w.wait_for('1.jpg from COM7', lambda: written.exists() and written.read_bytes() == jpeg, 30)
+        w.wait_for('the picture from COM7', lambda: brownness(picture_area(origin)) > 30, 15)
+        print('received from COM7: written and shown')
+    finally:
+        if app is not None and app.poll() is None:
+            app.kill()
+        pty.kill()
 
 
 def main():
@@ -111,6 +149,7 @@ def main():
         click(window, origin, w.COMMAND4)
         status = app.wait(timeout=30)
         assert status == 0, f'退出 ended the program with status {status}'
+        receives_from_com7(folder, program)
         print('e2e under Wine: passed')
         return 0
     except BaseException:
