@@ -4,6 +4,11 @@
 // lines.
 //
 //   hexjpg-serial-bench [--rounds N] [--seconds S]
+//   hexjpg-serial-bench --wine hexjpg-cli.exe --com-links DIR [--rounds N] [--seconds S]
+//
+// With --wine, the console tool measured is the Windows one under Wine (WINEPREFIX as set), on
+// COM7, which the prefix maps to DIR/com7; the port's end of the pty pair is linked there. The CPU
+// of Wine's own server is then told apart from the program's.
 
 #include "received_stream.h"
 #include "serial_source.h"
@@ -29,6 +34,7 @@
 #include <ctime>
 
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -122,9 +128,10 @@ double readRepeated(const QByteArray &unit, qint64 times, qint64 &pictures)
 // A pty pair: the port and the camera's end.
 class PtyPair {
 public:
-    bool start(const QString &folder)
+    bool start(const QString &folder, const QString &portLink = {})
     {
-        port = folder + u"/port"_s;
+        port = portLink.isEmpty() ? folder + u"/port"_s : portLink;
+        QFile::remove(port);
         camera = folder + u"/camera"_s;
         const QString socat = QStandardPaths::findExecutable(u"socat"_s);
         if (socat.isEmpty())
@@ -198,6 +205,85 @@ std::pair<double, double> receive(const PtyPair &pty, const QByteArray &text, qi
     return {seconds, used};
 }
 
+// The console tool under test: the Linux one, or the Windows one under Wine.
+struct Cli {
+    QString program;
+    QStringList leading; // the Windows program's path, when the program is wine
+    QString port;        // as the tool names it
+    bool wine = false;
+
+    QString path(const QString &file) const { return wine ? u"Z:"_s + file : file; }
+    void start(QProcess &process, const QStringList &args) const
+    {
+        process.start(program, leading + args);
+    }
+    int run(const QStringList &args) const // what it prints goes nowhere
+    {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, leading + args);
+        return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
+                   ? process.exitCode()
+                   : -1;
+    }
+};
+
+// The CPU seconds Wine's server has used, from the system's account of it; 0 without one.
+double wineserverCpu()
+{
+    QProcess pgrep;
+    pgrep.start(u"pgrep"_s, {u"^wineserver"_s}); // wineserver64 on 64-bit systems
+    pgrep.waitForFinished();
+    double total = 0;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    for (const QByteArray &pid : pgrep.readAllStandardOutput().split('\n')) {
+        QFile stat(u"/proc/"_s + QString::fromLatin1(pid.trimmed()) + u"/stat"_s);
+        if (pid.trimmed().isEmpty() || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12) // utime and stime, the 14th and 15th fields
+            total += double(fields[11].toLongLong() + fields[12].toLongLong()) / double(ticks);
+    }
+    return total;
+}
+
+// The console tool as a whole at 2 Mbaud, writing and checking each picture: its CPU time, from
+// the system's count of its children's, and under Wine, the CPU of Wine's server beside it.
+void printCliAt2Mbaud(const Cli &cli, const PtyPair &pty, const QString &folder, int seconds)
+{
+    qint64 pictures = 0;
+    const QByteArray slow = cameraText(200000 * seconds, pictures);
+    QDir(folder).mkdir(u"slow"_s);
+    rusage before{}, after{};
+    getrusage(RUSAGE_CHILDREN, &before);
+    const double serverBefore = wineserverCpu();
+    QProcess serial;
+    cli.start(serial, {u"--serial"_s, cli.port, u"--baud"_s, u"2000000"_s, u"--count"_s,
+                       QString::number(pictures), u"--dir"_s, cli.path(folder + u"/slow"_s)});
+    serial.setReadChannel(QProcess::StandardError);
+    serial.waitForReadyRead();
+    QThread *thread = writer(pty.camera, slow, 200000);
+    QElapsedTimer timer;
+    timer.start();
+    thread->start();
+    serial.waitForFinished(-1);
+    const double wall = double(timer.nsecsElapsed()) / 1e9;
+    thread->wait();
+    delete thread;
+    getrusage(RUSAGE_CHILDREN, &after);
+    const double server = wineserverCpu() - serverBefore;
+    auto cpu = [](const rusage &u) {
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+               double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    std::printf("cli-at-2mbaud-correct: %s\n", serial.exitCode() == 0 ? "yes" : "NO");
+    print("cli-cpu-percent-at-2mbaud", 100.0 * (cpu(after) - cpu(before)) / wall);
+    if (cli.wine)
+        print("wineserver-cpu-percent-at-2mbaud", 100.0 * server / wall);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -212,10 +298,20 @@ int main(int argc, char *argv[])
     };
     const int seconds = option(u"--seconds"_s, 5);
     const int rounds = option(u"--rounds"_s, 5);
+    auto textOption = [&](const QString &name) {
+        const qsizetype i = args.indexOf(name);
+        return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+    };
+    const QString windowsProgram = textOption(u"--wine"_s);
+    const QString comLinks = textOption(u"--com-links"_s);
+    if (!windowsProgram.isEmpty() && comLinks.isEmpty()) {
+        std::fprintf(stderr, "--wine needs --com-links\n");
+        return 2;
+    }
 
     QTemporaryDir folder;
     PtyPair pty;
-    if (!pty.start(folder.path())) {
+    if (!pty.start(folder.path(), windowsProgram.isEmpty() ? QString() : comLinks + u"/com7"_s)) {
         std::fprintf(stderr, "socat is needed (Debian's socat package)\n");
         return 1;
     }
@@ -230,7 +326,14 @@ int main(int argc, char *argv[])
         if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size())
             return 1;
     }
-    const QString cli = QCoreApplication::applicationDirPath() + u"/../cli/hexjpg-cli"_s;
+    Cli cli{QCoreApplication::applicationDirPath() + u"/../cli/hexjpg-cli"_s, {}, pty.port};
+    if (!windowsProgram.isEmpty()) {
+        cli = {u"wine"_s, {windowsProgram}, u"COM7"_s, true};
+        // Wine's server kept up for the whole run, so that its CPU is counted; Wine's start-up
+        // once, outside the figures.
+        Cli{u"wineserver"_s, {}, {}}.run({u"-p"_s});
+        cli.run({u"--version"_s});
+    }
     QDir(folder.path()).mkdir(u"from-file"_s);
     QDir(folder.path()).mkdir(u"from-port"_s);
     // Side by side, in turns: the medians of rounds runs each.
@@ -239,14 +342,14 @@ int main(int argc, char *argv[])
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        same = QProcess::execute(cli, {u"-f"_s, u"--all"_s, u"--dir"_s,
-                                       folder.filePath(u"from-file"_s), file}) == 0 &&
+        same = cli.run({u"-f"_s, u"--all"_s, u"--dir"_s, cli.path(folder.filePath(u"from-file"_s)),
+                        cli.path(file)}) == 0 &&
                same;
         fileRuns.push_back(double(timer.nsecsElapsed()) / 1e9);
         QProcess serial;
-        serial.start(cli,
-                     {u"--serial"_s, pty.port, u"--baud"_s, u"2000000"_s, u"--all"_s, u"--count"_s,
-                      QString::number(pictures), u"--dir"_s, folder.filePath(u"from-port"_s)});
+        cli.start(serial, {u"--serial"_s, cli.port, u"--baud"_s, u"2000000"_s, u"--all"_s,
+                           u"--count"_s, QString::number(pictures), u"--dir"_s,
+                           cli.path(folder.filePath(u"from-port"_s))});
         serial.setReadChannel(QProcess::StandardError);
         serial.waitForReadyRead(); // it is listening
         QThread *thread = writer(pty.camera, text, 0);
@@ -269,6 +372,10 @@ int main(int argc, char *argv[])
     print("cli-file-mb-per-s", double(text.size()) / (1 << 20) / fileSeconds);
     print("cli-serial-mb-per-s", double(text.size()) / (1 << 20) / serialSeconds);
     print("serial/file-throughput", fileSeconds / serialSeconds);
+    if (cli.wine) {
+        printCliAt2Mbaud(cli, pty, folder.path(), seconds);
+        return 0;
+    }
     // The reading alone, in the process: from memory in the port's 4 KiB blocks, and from the
     // port with nothing written or checked.
     qint64 counted = 0;
@@ -285,33 +392,7 @@ int main(int argc, char *argv[])
     std::printf("pictures-at-2mbaud-correct: %s\n", ok ? "yes" : "NO");
     print("seconds-at-2mbaud", wall);
     print("reading-cpu-percent-at-2mbaud", 100.0 * cpu / wall);
-    // The console tool as a whole, writing and checking each picture: its CPU time, from the
-    // system's count of its children's.
-    {
-        QDir(folder.path()).mkdir(u"slow"_s);
-        rusage before{}, after{};
-        getrusage(RUSAGE_CHILDREN, &before);
-        QProcess serial;
-        serial.start(cli, {u"--serial"_s, pty.port, u"--baud"_s, u"2000000"_s, u"--count"_s,
-                           QString::number(slowPictures), u"--dir"_s, folder.filePath(u"slow"_s)});
-        serial.setReadChannel(QProcess::StandardError);
-        serial.waitForReadyRead();
-        QThread *thread = writer(pty.camera, slow, 200000);
-        QElapsedTimer timer;
-        timer.start();
-        thread->start();
-        serial.waitForFinished(-1);
-        const double wallCli = double(timer.nsecsElapsed()) / 1e9;
-        thread->wait();
-        delete thread;
-        getrusage(RUSAGE_CHILDREN, &after);
-        auto seconds = [](const rusage &u) {
-            return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-                   double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-        };
-        std::printf("cli-at-2mbaud-correct: %s\n", serial.exitCode() == 0 ? "yes" : "NO");
-        print("cli-cpu-percent-at-2mbaud", 100.0 * (seconds(after) - seconds(before)) / wallCli);
-    }
+    printCliAt2Mbaud(cli, pty, folder.path(), seconds);
 
     // Linear: a stream ten times as long takes about ten times as long. The stream is made as it
     // is read, a block at a time as from a port, so that both fit the processor's caches alike.

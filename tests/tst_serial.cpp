@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -63,6 +64,7 @@ private slots:
     void cleanup();
     void receive_data();
     void receive();
+    void listPorts();
 
 private:
     bool underWine() const { return !m_emulator.isEmpty(); }
@@ -256,6 +258,43 @@ void TestSerial::receive()
         QCOMPARE(testing::readAll(out.filePath(u"%1.jpg"_s.arg(i + 1))).toHex(' '),
                  files[i].toHex(' '));
     QVERIFY(!QFileInfo::exists(out.filePath(u"%1.jpg"_s.arg(files.size() + 1))));
+}
+
+// The ports listed, as text and as JSON, agree; under Wine, the two its prefix maps are among them.
+// Where there is none, the usual causes are told.
+void TestSerial::listPorts()
+{
+    auto run = [this](const QStringList &options, QByteArray *err = nullptr) {
+        QProcess cli;
+        if (underWine())
+            cli.start(m_emulator, QStringList{m_cli} + options);
+        else
+            cli.start(m_cli, options);
+        [&] { QVERIFY(cli.waitForFinished(30000)); }();
+        [&] { QCOMPARE(cli.exitCode(), 0); }();
+        if (err)
+            *err = cli.readAllStandardError();
+        return cli.readAllStandardOutput();
+    };
+    QByteArray said;
+    const QByteArray text = run({u"--list-ports"_s}, &said);
+    const QJsonObject json =
+        QJsonDocument::fromJson(run({u"--list-ports"_s, u"--json"_s})).object();
+    QStringList names;
+    for (const QJsonValue &port : json[u"ports"_s].toArray())
+        names << port[u"name"_s].toString();
+    QStringList listed;
+    for (const QByteArray &line : text.split('\n'))
+        if (!line.trimmed().isEmpty())
+            listed << QString::fromUtf8(line).section(u' ', 0, 0).trimmed();
+    QCOMPARE(listed, names);
+    if (underWine()) {
+        QVERIFY2(names.contains(u"COM7"_s) && names.contains(u"COM12"_s),
+                 qPrintable(names.join(u' ')));
+    } else if (names.isEmpty()) {
+        QVERIFY2(QString::fromUtf8(said).contains(u"CH340"_s), said.constData());
+        QVERIFY(json[u"reason"_s].toString().contains(u"CH340"_s));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSerial)
