@@ -220,6 +220,10 @@ void Form1::Command1_Click()
         showWarning(this, Words::tr("内存不足：无法检查这么多的数据"));
         return;
     }
+    if (const hexjpg::FoundPicture *whole = wholeAfterCut(checked)) {
+        showWholeAfterCut(checked, *whole);
+        return;
+    }
     const hexjpg::LoadedPicture &picture = checked.picture;
     if (picture.error == 0) {
         showPicture(picture, written.bytesWritten);
@@ -254,7 +258,9 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
         try {
             c.picture =
                 device ? loader.load(*device) : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
-            if (c.picture.error != hexjpg::kInvalidPicture)
+            // A picture cut short may have a whole one after it: the text is read again too.
+            const bool cutShort = c.picture.error == 0 && !c.picture.complete;
+            if (c.picture.error != hexjpg::kInvalidPicture && !cutShort)
                 return c;
             c.readAgain = true;
             c.read = hexjpg::readForgiving(text, &cancel);
@@ -336,6 +342,39 @@ void Form1::offerForgivingReading(const Checked &checked)
         return;
     }
     showPicture(picture, bytes.size());
+}
+
+// The newest picture found in the text read again, when it is whole and a picture before it was
+// cut short: a capture that broke off and began again.
+const hexjpg::FoundPicture *Form1::wholeAfterCut(const Checked &checked)
+{
+    if (!checked.readAgain || checked.chosen < 0)
+        return nullptr;
+    const hexjpg::FoundPictures &found = checked.found;
+    const auto chosen = found.begin() + checked.chosen;
+    if (!chosen->whole || std::all_of(found.begin(), chosen, [](const auto &p) { return p.whole; }))
+        return nullptr;
+    return &*chosen;
+}
+
+// The whole picture becomes 1.jpg and is shown; the one cut short before it is told.
+void Form1::showWholeAfterCut(const Checked &checked, const hexjpg::FoundPicture &whole)
+{
+    const QByteArrayView bytes =
+        QByteArrayView(checked.read.bytes).sliced(whole.offset, whole.length);
+    const hexjpg::ConversionResult written = hexjpg::writeOutput(bytes, m_outputFolder);
+    if (!written.ok()) {
+        warnNotWritten(written);
+        return;
+    }
+    showPicture(checked.newest, bytes.size());
+    const auto cut = std::find_if(checked.found.begin(), checked.found.end(),
+                                  [](const auto &p) { return !p.whole; });
+    showWarning(this,
+                Words::tr("第 %1 张图片不完整，显示的是它后面完整的第 %2 张图片（已写入 1.jpg）")
+                    .arg(cut->number)
+                    .arg(whole.number),
+                Words::tr("第 %1 张图片：%2").arg(cut->number).arg(cut->problem));
 }
 
 // The file could not be written: where, and the system's reason.

@@ -78,6 +78,8 @@ private:
     void showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes);
     Checked checkAside(const hexjpg::ConversionResult &written);
     void offerForgivingReading(const Checked &checked);
+    static const hexjpg::FoundPicture *wholeAfterCut(const Checked &checked);
+    void showWholeAfterCut(const Checked &checked, const hexjpg::FoundPicture &whole);
     void warnNotWritten(const hexjpg::ConversionResult &written);
 
     void createReceiveActions();

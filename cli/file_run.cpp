@@ -296,11 +296,11 @@ private:
                 told.format = picture.format;
                 told.size = picture.size;
             }
-            const PictureState state = stateOf(loaded);
+            const PictureState state = stateOf(loaded, picture.whole);
             notChecked += state == PictureState::NotChecked;
             m_output.say(Words::tr("%1：%2，%3")
                              .arg(written.path, hexjpg::describePicture(told, picture.length),
-                                  stateWords(state)));
+                                  stateWords(state, picture)));
             if (loaded.error == 0 && !loaded.complete)
                 m_report.note({hexjpg::incompleteness(loaded, picture.length)});
             m_report.picture(written.path, picture, loaded);
@@ -363,7 +363,7 @@ private:
         m_report.note(
             hexjpg::diagnosePicture(picture, chosen->offset, chosen->length, bytes.size()));
         m_report.picture(written.path, *chosen, picture);
-        return m_report.finish(statusOf(stateOf(picture)));
+        return m_report.finish(statusOf(stateOf(picture, chosen->whole)));
     }
 
     const Options &m_options;

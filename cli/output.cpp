@@ -34,6 +34,16 @@ QString stateWords(PictureState state)
     return Words::tr("时间已用完，没有检查");
 }
 
+QString stateWords(PictureState state, const hexjpg::FoundPicture &found)
+{
+    QString words = stateWords(state);
+    if (!found.whole && state == PictureState::NotAPicture) // cut short, and so undecodable
+        words = Words::tr("不完整，%1").arg(words);
+    if (!found.whole && !found.problem.isEmpty())
+        words += Words::tr("（%1）").arg(found.problem);
+    return words;
+}
+
 int statusOf(PictureState state)
 {
     switch (state) {

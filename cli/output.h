@@ -19,8 +19,9 @@ enum class PictureState { Complete, Incomplete, NotAPicture, NotChecked };
 // The check's verdict, with the finder's: a picture its finder knows is not whole is not complete,
 // however it decodes.
 PictureState stateOf(const hexjpg::LoadedPicture &picture, bool whole = true);
-// 完整, 不完整, 不能解码, 时间已用完，没有检查.
+// 完整, 不完整, 不能解码, 时间已用完，没有检查; with found, where the finder saw it break.
 QString stateWords(PictureState state);
+QString stateWords(PictureState state, const hexjpg::FoundPicture &found);
 // The exit status of one picture; a run of many ends with the worst of them (a picture not checked
 // counts as none).
 int statusOf(PictureState state);

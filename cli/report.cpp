@@ -55,7 +55,7 @@ void Report::picture(const QString &file, const hexjpg::FoundPicture &found,
                     {u"width"_s, size.width()},
                     {u"height"_s, size.height()},
                     {u"decodes"_s, picture.error == 0},
-                    {u"complete"_s, picture.error == 0 && picture.complete},
+                    {u"complete"_s, picture.error == 0 && picture.complete && found.whole},
                     {u"rows"_s, picture.rows},
                     {u"rowsDecoded"_s, picture.rowsWithData},
                     {u"warnings"_s, warnings}});

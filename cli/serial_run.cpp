@@ -134,9 +134,7 @@ private:
         const PictureState state = stateOf(loaded, found.whole);
         m_status = std::max(m_status, statusOf(state));
         ++m_pictures;
-        QString words = stateWords(state);
-        if (!found.whole && !found.problem.isEmpty())
-            words += Words::tr("（%1）").arg(found.problem);
+        const QString words = stateWords(state, found);
         const QString line =
             Words::tr("第 %1 张：%2，%3，%4")
                 .arg(found.number)

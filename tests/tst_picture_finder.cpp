@@ -1,6 +1,7 @@
 // The picture finder, over whole texts and over bytes that arrive in blocks: each picture with
 // exactly its bytes, and work linear in the bytes whatever they hold.
 
+#include "cut_captures.h"
 #include "diagnosis.h"
 #include "forgiving_reader.h"
 #include "jpeg_markers.h"
@@ -35,6 +36,8 @@ private slots:
     void logWithThreePictures();
     void pictureStream_data();
     void pictureStream();
+    void cutThenBegunAgain_data();
+    void cutThenBegunAgain();
 };
 
 // Whatever the bytes hold, the finder looks at each at most a few times: repeated units built
@@ -205,6 +208,57 @@ void TestPictureFinder::pictureStream()
             QCOMPARE(p.bytes, all.mid(p.found.offset, p.found.length));
         }
         QCOMPARE(said.join(u','), arrivals[i]);
+    }
+}
+
+// A capture cut short inside any of its parts is found as it arrived, up to the next start, and
+// not whole; the picture after it is found whole, with exactly its bytes, whether the bytes are
+// searched at once or arrive in blocks. A thumbnail inside an EXIF segment stays part of its
+// picture.
+void TestPictureFinder::cutThenBegunAgain_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArrayList>("pictures");
+    QTest::addColumn<QList<bool>>("whole");
+
+    for (const testing::CutCapture &c : testing::cutCaptures())
+        QTest::newRow(qPrintable(c.name)) << c.bytes << c.pictures << c.whole;
+    const QByteArray thumbnail = testing::makeJpeg({16, 12});
+    QByteArray withThumbnail = testing::makeJpeg({96, 64});
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + thumbnail;
+    withThumbnail.insert(20, QByteArray("\xff\xe1", 2) + char((exif.size() + 2) >> 8) +
+                                 char((exif.size() + 2) & 0xff) + exif);
+    QTest::newRow("a thumbnail in the EXIF segment")
+        << withThumbnail << QByteArrayList{withThumbnail} << QList<bool>{true};
+}
+
+void TestPictureFinder::cutThenBegunAgain()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArrayList, pictures);
+    QFETCH(QList<bool>, whole);
+
+    const FoundPictures found = findPictures(bytes);
+    QCOMPARE(found.size(), std::size_t(pictures.size()));
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        const FoundPicture &p = found[std::size_t(i)];
+        QCOMPARE(bytes.mid(p.offset, p.length).toHex(), pictures[i].toHex());
+        QCOMPARE(p.whole, whole[i]);
+        if (!p.whole)
+            QVERIFY(!p.problem.isEmpty());
+    }
+    PictureStream stream;
+    std::vector<ArrivedPicture> arrived;
+    for (qsizetype at = 0; at < bytes.size(); at += 100)
+        for (ArrivedPicture &p : stream.feed(QByteArrayView(bytes).sliced(at).first(
+                 std::min<qsizetype>(100, bytes.size() - at))))
+            arrived.push_back(std::move(p));
+    for (ArrivedPicture &p : stream.cut())
+        arrived.push_back(std::move(p));
+    QCOMPARE(arrived.size(), std::size_t(pictures.size()));
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        QCOMPARE(arrived[std::size_t(i)].bytes.toHex(), pictures[i].toHex());
+        QCOMPARE(arrived[std::size_t(i)].found.whole, whole[i]);
     }
 }
 

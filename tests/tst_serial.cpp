@@ -7,6 +7,7 @@
 // prefix maps to COM7 and COM12), the program's end of each pty pair is linked there, and the
 // program is given COM7, or COM12 where a port's number has two digits.
 
+#include "cut_captures.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -65,10 +66,17 @@ private slots:
     void receive_data();
     void receive();
     void listPorts();
+    void cutCapturesAsFromFile_data();
+    void cutCapturesAsFromFile();
 
 private:
     bool underWine() const { return !m_emulator.isEmpty(); }
     void startPty(const QString &programEnd);
+    void startCli(QProcess &cli, const QStringList &arguments) const;
+    QString shownPath(const QString &path) const
+    {
+        return (underWine() ? u"Z:"_s : QString()) + path;
+    }
 
     QString m_socat;
     QTemporaryDir m_dir;
@@ -110,6 +118,14 @@ void TestSerial::startPty(const QString &programEnd)
     m_pty.start(m_socat,
                 {u"pty,raw,echo=0,link="_s + programEnd, u"pty,raw,echo=0,link="_s + m_camera});
     QTRY_VERIFY(QFileInfo::exists(programEnd) && QFileInfo::exists(m_camera));
+}
+
+void TestSerial::startCli(QProcess &cli, const QStringList &arguments) const
+{
+    if (underWine())
+        cli.start(m_emulator, QStringList{m_cli} + arguments);
+    else
+        cli.start(m_cli, arguments);
 }
 
 void TestSerial::cleanup()
@@ -295,6 +311,83 @@ void TestSerial::listPorts()
         QVERIFY2(QString::fromUtf8(said).contains(u"CH340"_s), said.constData());
         QVERIFY(json[u"reason"_s].toString().contains(u"CH340"_s));
     }
+}
+
+// A capture cut short, then another: streamed through the port, the same pictures are written,
+// with the same words and status, as when the same text is read from a file; the cut one is never
+// told as whole, and the run's status is not 0.
+void TestSerial::cutCapturesAsFromFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("pictures");
+    for (const testing::CutCapture &c : testing::cutCaptures())
+        QTest::newRow(qPrintable(c.name)) << c.bytes << int(c.pictures.size());
+}
+
+void TestSerial::cutCapturesAsFromFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, pictures);
+
+    const QByteArray text = pairsInLines(bytes);
+    struct Run {
+        int status = -1;
+        QStringList states; // each picture's "complete" and words
+        QByteArrayList files;
+    };
+    auto read = [](QProcess &cli, const QTemporaryDir &out) {
+        Run run;
+        run.status = cli.exitCode();
+        const QByteArray json = cli.readAllStandardOutput();
+        // A file's reading ends with one object; the port's run says one event a line.
+        for (const QJsonValue &p : QJsonDocument::fromJson(json)[u"pictures"_s].toArray())
+            run.states << (p[u"complete"_s].toBool() ? u"1"_s : u"0"_s);
+        for (const QByteArray &line : json.split('\n')) {
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            if (event[u"event"_s].toString() == u"picture")
+                run.states << (event[u"complete"_s].toBool() ? u"1"_s : u"0"_s);
+        }
+        for (int i = 1; QFileInfo::exists(out.filePath(u"%1.jpg"_s.arg(i))); ++i)
+            run.files << testing::readAll(out.filePath(u"%1.jpg"_s.arg(i)));
+        return run;
+    };
+
+    QTemporaryDir fromFile, fromPort;
+    const QString dump = m_dir.filePath(u"capture.txt"_s);
+    QVERIFY(testing::writeFile(dump, text));
+    QProcess file;
+    startCli(file,
+             {u"--all"_s, u"--json"_s, u"--dir"_s, shownPath(fromFile.path()), shownPath(dump)});
+    QVERIFY(file.waitForFinished(30000));
+    const Run a = read(file, fromFile);
+
+    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    startPty(programEnd);
+    QProcess port;
+    startCli(port, {u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--all"_s, u"--json"_s,
+                    u"--dir"_s, shownPath(fromPort.path())});
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += port.readAllStandardError()).contains("Ctrl+C"), 20000);
+    QFile device(m_camera);
+    QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QCOMPARE(device.write(text), text.size());
+    QThread::msleep(underWine() ? 3500 : 2500); // past the pause that ends a picture under way
+    if (underWine())
+        ::kill(pid_t(port.processId()), SIGINT);
+    else
+        port.terminate();
+    QVERIFY(port.waitForFinished(20000));
+    const Run b = read(port, fromPort);
+
+    QCOMPARE(a.files.size(), pictures);
+    QCOMPARE(b.files, a.files);
+    QCOMPARE(b.states, a.states);
+    QVERIFY(a.status != 0);
+    if (pictures > 0)
+        QCOMPARE(b.status, a.status);
+    QVERIFY(!a.states.isEmpty() || pictures == 0);
+    if (!a.states.isEmpty())
+        QCOMPARE(a.states.front(), u"0"_s);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

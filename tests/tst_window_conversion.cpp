@@ -3,6 +3,7 @@
 // The receiving test runs before any test presses 退出, whose QCoreApplication::exit() ends
 // every modal box after it.
 
+#include "cut_captures.h"
 #include "diagnosis.h"
 #include "main_window.h"
 #include "startup.h"
@@ -299,6 +300,13 @@ void TestWindowConversion::forgivingReading_data()
     const QByteArray cut = jpeg.left(jpeg.size() * 3 / 5);
     QTest::newRow("cut short") << testing::dumpOf(cut) << true << u"图片不完整：150 行中只解码了"_s
                                << cut << u"，不完整"_s;
+    // A capture that broke off, then began again: the whole one is shown and written at once.
+    for (const testing::CutCapture &c : testing::cutCaptures())
+        if (c.pictures.size() == 2)
+            QTest::newRow(qPrintable(c.name))
+                << testing::dumpOf(c.bytes) << false
+                << u"第 1 张图片不完整，显示的是它后面完整的第 2 张图片"_s << c.pictures[1]
+                << u"，完整"_s;
 }
 
 void TestWindowConversion::forgivingReading()

@@ -256,6 +256,10 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <source>--list-ports 只列出串口，不读也不写</source>
         <translation>--list-ports only lists the serial ports; it reads and writes nothing</translation>
     </message>
+    <message>
+        <source>不完整，%1</source>
+        <translation>incomplete, %1</translation>
+    </message>
 </context>
 <context>
     <name>Diagnosis</name>
@@ -566,6 +570,14 @@ What arrived stays in the text box, and the pictures that arrived are all writte
 </source>
         <translation>Picture %1
 </translation>
+    </message>
+    <message>
+        <source>第 %1 张图片不完整，显示的是它后面完整的第 %2 张图片（已写入 1.jpg）</source>
+        <translation>Picture %1 is incomplete; shown is picture %2, the complete one after it (written to 1.jpg)</translation>
+    </message>
+    <message>
+        <source>第 %1 张图片：%2</source>
+        <translation>Picture %1: %2</translation>
     </message>
 </context>
 <context>

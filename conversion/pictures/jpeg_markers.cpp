@@ -74,6 +74,45 @@ void MemoryReader::skipFill()
     });
 }
 
+namespace {
+
+// Where FF D8 FF first begins in [from, to) of data, whose size is size; to when nowhere.
+qint64 findStart(const unsigned char *data, qint64 size, qint64 from, qint64 to)
+{
+    while (from < to) {
+        const void *ff = std::memchr(data + from, 0xff, std::size_t(to - from));
+        if (!ff)
+            return to;
+        const qint64 at = static_cast<const unsigned char *>(ff) - data;
+        if (at + 2 < size && data[at + 1] == 0xd8 && data[at + 2] == 0xff)
+            return at;
+        from = at + 1;
+    }
+    return to;
+}
+
+} // namespace
+
+qint64 MemoryReader::startAhead(qint64 n)
+{
+    const qint64 from = m_at, to = std::min(m_size, m_at + std::max<qint64>(0, n));
+    if (from < m_startFrom || from > m_startScanned) { // not where the last asking left off
+        m_startFrom = m_startScanned = from;
+        m_startAt = -1;
+    }
+    if (m_startAt < from) {
+        m_startAt = -1;
+        if (m_startScanned < to) {
+            const qint64 found = findStart(m_data, m_size, m_startScanned, to);
+            bytesExamined() += found - m_startScanned;
+            m_startAt = found < to ? found : -1;
+            m_startScanned = found < to ? found + 1 : to;
+        }
+    }
+    m_startFrom = from;
+    return m_startAt >= from && m_startAt < to ? m_startAt - from : -1;
+}
+
 void MemoryReader::forgetBefore(qint64 at)
 {
     for (auto *known : {&m_clear, &m_fill})
@@ -157,8 +196,34 @@ public:
         }
     }
     qint64 position() const { return m_position; }
+    qint64 startAhead(qint64 n)
+    {
+        peek(n + 4);
+        const qint64 to = std::min(n, m_have - m_at);
+        const qint64 found = jpeg::findStart(m_buffer.data() + m_at, m_have - m_at, 0, to);
+        bytesExamined() += found;
+        return found < to ? found : -1;
+    }
+    int ahead(qint64 k) const { return k < m_have - m_at ? m_buffer[std::size_t(m_at + k)] : -1; }
 
 private:
+    // The next n bytes in the buffer, as many as the device has.
+    void peek(qint64 n)
+    {
+        if (m_have - m_at >= n)
+            return;
+        std::memmove(m_buffer.data(), m_buffer.data() + m_at, std::size_t(m_have - m_at));
+        m_have -= m_at;
+        m_at = 0;
+        while (m_have < std::min<qint64>(n, qint64(m_buffer.size()))) {
+            const qint64 got = m_device.read(reinterpret_cast<char *>(m_buffer.data()) + m_have,
+                                             qint64(m_buffer.size()) - m_have);
+            if (got <= 0)
+                break;
+            m_have += got;
+        }
+    }
+
     bool fill()
     {
         m_have = std::max<qint64>(
@@ -168,7 +233,7 @@ private:
     }
 
     QIODevice &m_device;
-    std::array<unsigned char, 64 * 1024> m_buffer;
+    std::array<unsigned char, 64 * 1024 + 64> m_buffer; // a whole segment, and a little more
     qint64 m_have = 0, m_at = 0, m_position = 0;
 };
 
@@ -225,6 +290,31 @@ template <typename Reader> int readStart(Reader &in, jpeg::Listener &listener)
     return nextMarker(in, listener);
 }
 
+// A start marker s bytes into a segment (the marker's): a new picture, which has cut this one
+// short, rather than a picture the segment holds. Tables and frame and scan headers hold none; an
+// APPn may after its identifier (EXIF's thumbnail), though not inside JFIF's fixed fields; a
+// comment may hold anything. A picture's start marker is followed by another marker.
+template <typename Reader> bool newPictureIn(const Reader &in, int marker, qint64 s)
+{
+    const int next = in.ahead(s + 3);
+    if (next >= 0 && next != 0xff &&
+        (next < 0xc0 || next == 0xd8 || next == 0xd9 || (next >= 0xd0 && next <= 0xd7)))
+        return false;
+    if (marker == 0xfe)
+        return false;
+    if (marker < 0xe0 || marker > 0xef)
+        return true;
+    constexpr qint64 kLongestIdentifier = 64;
+    QByteArray identifier;
+    for (qint64 k = 0; k < s && k < kLongestIdentifier; ++k) {
+        const int c = in.ahead(k);
+        if (c == 0)
+            return marker == 0xe0 && identifier == "JFIF" && s < 14;
+        identifier += char(c);
+    }
+    return s <= kLongestIdentifier;
+}
+
 template <typename Reader>
 int walkStep(Reader &in, int marker, jpeg::Listener &listener, End &end, qint64 &endAt)
 {
@@ -259,6 +349,11 @@ int walkStep(Reader &in, int marker, jpeg::Listener &listener, End &end, qint64 
         return finish(length < 0 ? End::DataEnd : End::Broken, in.position());
     }
     qint64 rest = length - 2;
+    if (const qint64 s = in.startAhead(rest); s >= 0 && newPictureIn(in, marker, s)) {
+        in.skip(s);
+        listener.problem(Problem::NewStart, in.position());
+        return finish(End::NewStartInSegment, in.position());
+    }
     if (isFrameHeader(marker) && rest >= 6) {
         in.get(); // sample precision
         jpeg::Frame frame;

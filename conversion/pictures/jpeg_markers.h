@@ -48,7 +48,8 @@ namespace jpeg {
 
 // What a walk meets, told to whoever walks: see walk() in jpeg_markers.cpp.
 enum class Problem { None, ExtraBytes, BadLength, NewStart, NotAMarker };
-enum class End { Going, EndMarker, NewStart, DataEnd, Broken };
+// NewStartInSegment: a start marker inside a segment that cannot hold one (newPictureIn()).
+enum class End { Going, EndMarker, NewStart, NewStartInSegment, DataEnd, Broken };
 
 // The words for a problem at a position counted from the picture's first byte.
 QString problemText(Problem problem, qint64 at);
@@ -83,6 +84,12 @@ public:
     void seek(qint64 at) { m_at = at; }
     qint64 size() const { return m_size; }
     int byteAt(qint64 i) const { return m_data[i]; }
+    // Where the first start marker (FF D8 FF) among the next n bytes begins, counted from here;
+    // -1 when none does. Asked from positions that only grow, as walks go, the bytes are looked at
+    // once between all the asking.
+    qint64 startAhead(qint64 n);
+    // The byte k bytes ahead, or -1 past the end.
+    int ahead(qint64 k) const { return k < m_size - m_at ? m_data[m_at + k] : -1; }
 
 private:
     const unsigned char *m_data;
@@ -91,6 +98,8 @@ private:
     // Long stretches crossed: [from, to] maps from to to, where to is the stretch's end.
     std::map<qint64, qint64> m_clear; // no FF before to, and an FF (or the end) at to
     std::map<qint64, qint64> m_fill;  // only FF before to, and no FF at to
+    // No start marker begins in [m_startFrom, m_startScanned), but perhaps the one at m_startAt.
+    qint64 m_startFrom = 0, m_startScanned = 0, m_startAt = -1;
     template <typename Scan> void cross(std::map<qint64, qint64> &known, Scan scan);
 };
 

@@ -393,17 +393,29 @@ private:
         handOn();
     }
 
+    // Where the first segment after a walk's start marker ends, as its length says.
+    qint64 firstSegmentEnd(const Slot &s) const
+    {
+        const qint64 at = s.offset + 2;
+        if (at + 4 > m_in.size() || m_in.byteAt(at) != 0xff)
+            return m_in.size() + 1;
+        return at + 2 + (m_in.byteAt(at + 2) << 8 | m_in.byteAt(at + 3));
+    }
+
     // The picture a slot holds, if any.
-    static FoundPicture picture(Slot &s)
+    FoundPicture picture(Slot &s) const
     {
         if (s.other)
             return std::move(*s.other);
         FoundPicture p;
         p.offset = s.offset;
-        if (!s.frame)
-            return p; // no frame header: no picture
+        // No frame header: no picture, unless another picture's start cut it short inside a
+        // segment after its first (a capture that broke off, then began again).
+        if (!s.frame && !(s.how == jpeg::End::NewStartInSegment && s.end >= firstSegmentEnd(s)))
+            return p;
         p.format = u"JPEG"_s;
-        p.size = QSize(s.last.width, s.last.height);
+        if (s.frame)
+            p.size = QSize(s.last.width, s.last.height);
         p.progressive = s.last.progressive;
         p.length = s.end - s.offset;
         p.whole = s.how == jpeg::End::EndMarker && s.problem == jpeg::Problem::None;
@@ -560,6 +572,10 @@ void PictureStream::search(bool cutting, std::vector<ArrivedPicture> &out)
     qint64 lastOffset = -1;
     for (std::size_t i = 0; i < found.size(); ++i) {
         const FoundPicture &p = found[i];
+        // A picture inside a structure that is still arriving (a thumbnail in an EXIF segment
+        // whose picture has not shown its frame header yet) waits for it.
+        if (!cutting && found.runsOnFirst >= 0 && found.runsOnFirst < p.offset)
+            break;
         // The last picture, not whole, is still arriving unless a start marker has come after it.
         const bool last = i + 1 == found.size() && found.runsOnLast <= p.offset;
         if (!p.whole && last && !cutting) {

@@ -6,8 +6,13 @@ list(LENGTH fuzzers count)
 math(EXPR each "${SECONDS} / ${count}")
 foreach(fuzzer ${fuzzers})
     file(MAKE_DIRECTORY ${DIR}/corpus/${fuzzer})
+    # Seeds kept with the sources (captures cut short, then begun again) start the search.
+    set(seeds)
+    if(IS_DIRECTORY ${SEEDS}/${fuzzer})
+        set(seeds ${SEEDS}/${fuzzer})
+    endif()
     execute_process(COMMAND ${DIR}/${fuzzer} -max_total_time=${each} -max_len=65536
-                            -rss_limit_mb=512 -timeout=1 ${DIR}/corpus/${fuzzer}
+                            -rss_limit_mb=512 -timeout=1 ${DIR}/corpus/${fuzzer} ${seeds}
                     RESULT_VARIABLE result)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "${fuzzer} found a fault (${result})")
