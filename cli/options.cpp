@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "command.h"
+
 #include "cli_words.h"
 
 #include "files.h"
@@ -19,6 +21,8 @@ const char kUsage[] =
     QT_TRANSLATE_NOOP("Cli", "用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
                              "      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] "
                              "[--all] [--dir 文件夹] [--json]\n"
+                             "                 [--dtr on|off] [--rts on|off] "
+                             "[--send 文字 | --send-hex 字节 [--send-every 秒]]\n"
                              "（--help 说明全部选项）");
 
 // Follows the options in --help.
@@ -61,6 +65,44 @@ int usage(const Output &output, const QString &problem)
     return BadInput;
 }
 
+// The options that talk to the board (--dtr, --rts, --send, --send-hex, --send-every, in that
+// order) read into options; what is wrong with them, or nothing.
+static QString talkingOptions(const QCommandLineParser &parser,
+                              const QList<QCommandLineOption> &talking, Options &options)
+{
+    const QCommandLineOption &dtr = talking[0], &rts = talking[1], &send = talking[2],
+                             &sendHex = talking[3], &sendEvery = talking[4];
+    for (const auto &[option, level] : {std::pair{&dtr, &options.dtr}, {&rts, &options.rts}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString value = parser.value(*option);
+        if (value != u"on" && value != u"off")
+            return Words::tr("--%1 应当是 on 或 off：%2").arg(option->names().first(), value);
+        *level = value == u"on";
+    }
+    if (parser.isSet(send) && parser.isSet(sendHex))
+        return Words::tr("--send 和 --send-hex 只能用一个");
+    QString problem;
+    const std::optional<QByteArray> command =
+        parser.isSet(send)      ? hexjpg::commandFromText(parser.value(send), &problem)
+        : parser.isSet(sendHex) ? hexjpg::commandFromHex(parser.value(sendHex), &problem)
+                                : QByteArray();
+    if (!command)
+        return problem;
+    options.send = *command;
+    if (parser.isSet(sendEvery)) {
+        bool ok = false;
+        const double seconds = parser.value(sendEvery).toDouble(&ok);
+        if (!ok || seconds < 0.1 || seconds > 86400)
+            return Words::tr("--send-every 应当是 0.1 到 86400 秒：%1")
+                .arg(parser.value(sendEvery));
+        if (options.send.isEmpty())
+            return Words::tr("--send-every 要和 --send 或 --send-hex 一起用");
+        options.sendEveryMs = int(seconds * 1000);
+    }
+    return {};
+}
+
 int parse(const QStringList &args, Options &options)
 {
     QCommandLineParser parser;
@@ -87,7 +129,20 @@ int parse(const QStringList &args, Options &options)
                                        Words::tr("列出这台电脑上的串口和它们是什么设备。"));
     const QCommandLineOption count(u"count"_s, Words::tr("收到这么多张图片后结束。"),
                                    Words::tr("张数"));
-    parser.addOptions({forgiving, all, json, serial, baud, count, listPorts});
+    const QCommandLineOption dtr(u"dtr"_s, Words::tr("打开串口时 DTR 的电平（默认 off）。"),
+                                 u"on|off"_s);
+    const QCommandLineOption rts(u"rts"_s, Words::tr("打开串口时 RTS 的电平（默认 off）。"),
+                                 u"on|off"_s);
+    const QCommandLineOption send(u"send"_s,
+                                  Words::tr("串口打开后发送这段文字（可用 \\r、\\n、\\xNN）。"),
+                                  Words::tr("文字"));
+    const QCommandLineOption sendHex(u"send-hex"_s,
+                                     Words::tr("串口打开后发送这些字节（“56 00 36 01 00”）。"),
+                                     Words::tr("十六进制"));
+    const QCommandLineOption sendEvery(u"send-every"_s, Words::tr("每隔这么多秒再发送一次。"),
+                                       Words::tr("秒"));
+    parser.addOptions(
+        {forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex, sendEvery, listPorts});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -126,8 +181,15 @@ int parse(const QStringList &args, Options &options)
             if (!ok || options.count <= 0)
                 return usage(Words::tr("--count 应当是正整数：%1").arg(parser.value(count)));
         }
+        if (const QString why =
+                talkingOptions(parser, {dtr, rts, send, sendHex, sendEvery}, options);
+            !why.isEmpty())
+            return usage(why);
     } else if (parser.isSet(baud) || parser.isSet(count)) {
         return usage(Words::tr("--baud 和 --count 只用于 --serial"));
+    } else if (parser.isSet(dtr) || parser.isSet(rts) || parser.isSet(send) ||
+               parser.isSet(sendHex) || parser.isSet(sendEvery)) {
+        return usage(Words::tr("--dtr、--rts 和 --send 这些选项只用于 --serial"));
     }
     options.listPorts = parser.isSet(listPorts);
     if (options.listPorts && (parser.isSet(serial) || !parser.positionalArguments().isEmpty()))

@@ -16,9 +16,12 @@ struct Options {
     QString folderShown;
     QString serial; // the port to receive from
     qint32 baud = hexjpg::kDefaultBaud;
-    qint64 count = 0;    // with --serial, the pictures to receive; 0: no limit
-    QString input;       // empty or "-": standard input
-    QByteArray inputRaw; // the input's path as the command line gave its bytes
+    qint64 count = 0;              // with --serial, the pictures to receive; 0: no limit
+    bool dtr = false, rts = false; // the modem lines' levels from the port's opening on
+    QByteArray send;               // sent once the port is open
+    int sendEveryMs = 0;           // and again this often; 0: once
+    QString input;                 // empty or "-": standard input
+    QByteArray inputRaw;           // the input's path as the command line gave its bytes
     bool forgiving = false;
     bool all = false;
     bool json = false;

@@ -1,5 +1,7 @@
 #include "serial_run.h"
 
+#include "command.h"
+
 #include "cli_words.h"
 
 #include "check.h"
@@ -54,7 +56,7 @@ public:
 
     int exec()
     {
-        if (!m_source.open(m_options.serial, m_options.baud)) {
+        if (!m_source.open(m_options.serial, {m_options.baud, m_options.dtr, m_options.rts})) {
             m_output.say(m_source.errorString());
             if (m_options.json)
                 m_output.printJsonLine({{u"event"_s, u"end"_s},
@@ -66,12 +68,30 @@ public:
                          .arg(m_options.serial)
                          .arg(m_options.baud));
         m_stopCheck.start(kStopCheckMs);
+        sendCommand();
+        if (m_options.sendEveryMs > 0) {
+            connect(&m_sendAgain, &QTimer::timeout, this, &SerialRun::sendCommand);
+            m_sendAgain.start(m_options.sendEveryMs);
+        }
         if (!m_ended) // it may have ended already, on what waited in the port
             QCoreApplication::exec();
         return m_status;
     }
 
 private:
+    // The command for the board, told on a line of its own as sent.
+    void sendCommand()
+    {
+        if (m_options.send.isEmpty() || !m_source.isOpen())
+            return;
+        if (!m_source.send(m_options.send))
+            return;
+        m_output.say(Words::tr("已发送：%1").arg(hexjpg::shownCommand(m_options.send)));
+        if (m_options.json)
+            m_output.printJsonLine({{u"event"_s, u"sent"_s},
+                                    {u"bytes"_s, QString::fromLatin1(m_options.send.toHex(' '))}});
+    }
+
     // Ctrl+C ends the reading; the picture under way is then written as it stands, unless a
     // second Ctrl+C stops that too.
     void checkStop()
@@ -216,6 +236,7 @@ private:
     const Output &m_output;
     SerialSource m_source;
     QTimer m_stopCheck;
+    QTimer m_sendAgain;
     QThread m_checking;
     QObject m_checker; // lives on m_checking
     QSemaphore m_room;

@@ -30,6 +30,8 @@ public:
     // Stops receiving: what waited is read, and the picture under way is handed on as it stands.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
+    // A command to the board, queued and sent as the line takes it; false when not open.
+    bool send(QByteArrayView bytes) { return m_port.write(bytes); }
     QString errorString() const { return m_error; }
     const hexjpg::ReceivedStream &stream() const { return m_stream; }
 

@@ -146,6 +146,23 @@ void TestCli::exitStatus_data()
 #endif
     QTest::newRow("--serial, no such port")
         << QStringList{u"--serial"_s, missingPort} << dump << 2 << QByteArray() << u"找不到串口"_s;
+    // The options that talk to the board go with --serial, and say what is wrong with them.
+    const QString port = u"--serial"_s;
+    for (const auto &[name, options, said] :
+         {std::tuple{"--send without --serial", QStringList{u"--send"_s, u"c"_s},
+                     u"只用于 --serial"_s},
+          {"--dtr neither on nor off", QStringList{port, missingPort, u"--dtr"_s, u"1"_s},
+           u"on 或 off"_s},
+          {"--send and --send-hex",
+           QStringList{port, missingPort, u"--send"_s, u"c"_s, u"--send-hex"_s, u"63"_s},
+           u"只能用一个"_s},
+          {"--send with a broken escape", QStringList{port, missingPort, u"--send"_s, u"c\\q"_s},
+           u"转义不对"_s},
+          {"--send-hex with a digit left over",
+           QStringList{port, missingPort, u"--send-hex"_s, u"56 0"_s}, u"单数"_s},
+          {"--send-every without a command",
+           QStringList{port, missingPort, u"--send-every"_s, u"1"_s}, u"一起用"_s}})
+        QTest::newRow(name) << options << dump << 2 << QByteArray() << said;
     QTest::newRow("--list-ports with a file")
         << QStringList{u"--list-ports"_s, u"INPUT"_s} << dump << 2 << QByteArray() << u"用法"_s;
     QTest::newRow("missing folder") << QStringList{u"--dir"_s, u"DIR/missing"_s} << dump << 1

@@ -66,6 +66,8 @@ private slots:
     void receive_data();
     void receive();
     void listPorts();
+    void sendsToTheBoard_data();
+    void sendsToTheBoard();
     void cutCapturesAsFromFile_data();
     void cutCapturesAsFromFile();
 
@@ -311,6 +313,51 @@ void TestSerial::listPorts()
         QVERIFY2(QString::fromUtf8(said).contains(u"CH340"_s), said.constData());
         QVERIFY(json[u"reason"_s].toString().contains(u"CH340"_s));
     }
+}
+
+// The command for the board reaches it once the port is open, escapes read, and again as often as
+// asked; each sending is told.
+void TestSerial::sendsToTheBoard_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("received"); // by the board, at least
+    QTest::addColumn<int>("times");           // told as sent, at least
+
+    QTest::newRow("text with escapes")
+        << QStringList{u"--send"_s, u"c\\r\\n\\x01"_s} << QByteArray("c\r\n\x01") << 1;
+    QTest::newRow("hex pairs") << QStringList{u"--send-hex"_s, u"56 00 36 01 00"_s}
+                               << QByteArray("\x56\x00\x36\x01\x00", 5) << 1;
+    QTest::newRow("again and again")
+        << QStringList{u"--send"_s, u"c"_s, u"--send-every"_s, u"0.3"_s} << QByteArray("ccc") << 3;
+}
+
+void TestSerial::sendsToTheBoard()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, received);
+    QFETCH(int, times);
+
+    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    startPty(programEnd);
+    QSerialPort board; // read without waiting
+    board.setPortName(m_camera);
+    QVERIFY(board.open(QIODevice::ReadOnly));
+    QTemporaryDir out;
+    QProcess cli;
+    startCli(cli, QStringList{u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--json"_s,
+                              u"--dir"_s, shownPath(out.path())} +
+                      options);
+    QByteArray heard;
+    QTRY_VERIFY_WITH_TIMEOUT((heard += board.readAll()).size() >= received.size() ||
+                                 cli.state() == QProcess::NotRunning,
+                             20000);
+    QCOMPARE(heard.first(received.size()), received);
+    if (underWine())
+        ::kill(pid_t(cli.processId()), SIGINT);
+    else
+        cli.terminate();
+    QVERIFY(cli.waitForFinished(20000));
+    QVERIFY(cli.readAllStandardOutput().count("\"event\":\"sent\"") >= times);
 }
 
 // A capture cut short, then another: streamed through the port, the same pictures are written,

@@ -4,14 +4,6 @@
 <context>
     <name>Cli</name>
     <message>
-        <source>用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]
-      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]
-（--help 说明全部选项）</source>
-        <translation>Usage: hexjpg-cli [--dir FOLDER] [-f] [--all] [--json] [FILE]
-       hexjpg-cli --serial PORT [--baud RATE] [--count N] [--all] [--dir FOLDER] [--json]
-(--help explains every option)</translation>
-    </message>
-    <message>
         <source>1.jpg 只会被整个替换：写入失败或中断时原有的 1.jpg 保持不变。
 写入之后按图片读取刚写入的字节，检查它是否为图片、是否完整，并把诊断写到标准错误：
 图片从哪里开始、前后有多少多余的字节、格式和像素、解码了多少行、解码器的警告。
@@ -259,6 +251,72 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>不完整，%1</source>
         <translation>incomplete, %1</translation>
+    </message>
+    <message>
+        <source>用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]
+      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]
+                 [--dtr on|off] [--rts on|off] [--send 文字 | --send-hex 字节 [--send-every 秒]]
+（--help 说明全部选项）</source>
+        <translation>Usage: hexjpg-cli [--dir FOLDER] [-f] [--all] [--json] [FILE]
+       hexjpg-cli --serial PORT [--baud RATE] [--count PICTURES] [--all] [--dir FOLDER] [--json]
+                  [--dtr on|off] [--rts on|off] [--send TEXT | --send-hex BYTES [--send-every SECONDS]]
+(--help describes every option)</translation>
+    </message>
+    <message>
+        <source>--%1 应当是 on 或 off：%2</source>
+        <translation>--%1 should be on or off: %2</translation>
+    </message>
+    <message>
+        <source>--send 和 --send-hex 只能用一个</source>
+        <translation>Use either --send or --send-hex, not both</translation>
+    </message>
+    <message>
+        <source>--send-every 应当是 0.1 到 86400 秒：%1</source>
+        <translation>--send-every should be 0.1 to 86400 seconds: %1</translation>
+    </message>
+    <message>
+        <source>--send-every 要和 --send 或 --send-hex 一起用</source>
+        <translation>--send-every goes with --send or --send-hex</translation>
+    </message>
+    <message>
+        <source>打开串口时 DTR 的电平（默认 off）。</source>
+        <translation>DTR's level from the moment the port opens (off by default).</translation>
+    </message>
+    <message>
+        <source>打开串口时 RTS 的电平（默认 off）。</source>
+        <translation>RTS's level from the moment the port opens (off by default).</translation>
+    </message>
+    <message>
+        <source>串口打开后发送这段文字（可用 \r、\n、\xNN）。</source>
+        <translation>Send this text once the port is open (\r, \n and \xNN escapes work).</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>TEXT</translation>
+    </message>
+    <message>
+        <source>串口打开后发送这些字节（“56 00 36 01 00”）。</source>
+        <translation>Send these bytes once the port is open ("56 00 36 01 00").</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>HEX</translation>
+    </message>
+    <message>
+        <source>每隔这么多秒再发送一次。</source>
+        <translation>Send it again every so many seconds.</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>SECONDS</translation>
+    </message>
+    <message>
+        <source>--dtr、--rts 和 --send 这些选项只用于 --serial</source>
+        <translation>--dtr, --rts and the --send options go with --serial only</translation>
+    </message>
+    <message>
+        <source>已发送：%1</source>
+        <translation>Sent: %1</translation>
     </message>
 </context>
 <context>
@@ -675,6 +733,21 @@ What arrived stays in the text box, and the pictures that arrived are all writte
     <message>
         <source>没有检查：解码的时间已用完，或已中断</source>
         <translation>not checked: the time for decoding ran out, or it was interrupted</translation>
+    </message>
+</context>
+<context>
+    <name>SerialCommand</name>
+    <message>
+        <source>命令里的转义不对（在第 %1 个字符处）：可以用 \r、\n、\t、\\、\0 和 \x 加两位十六进制数</source>
+        <translation>A broken escape in the command (at character %1): use \r, \n, \t, \\, \0, or \x and two hex digits</translation>
+    </message>
+    <message>
+        <source>“%1”不是十六进制数字（在第 %2 个字符处）</source>
+        <translation>"%1" is not a hex digit (at character %2)</translation>
+    </message>
+    <message>
+        <source>十六进制数字的个数是单数：最后一个字节只有一位</source>
+        <translation>An odd number of hex digits: the last byte has only one</translation>
     </message>
 </context>
 <context>
