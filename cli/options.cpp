@@ -12,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -141,8 +142,13 @@ int parse(const QStringList &args, Options &options)
                                      Words::tr("十六进制"));
     const QCommandLineOption sendEvery(u"send-every"_s, Words::tr("每隔这么多秒再发送一次。"),
                                        Words::tr("秒"));
-    parser.addOptions(
-        {forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex, sendEvery, listPorts});
+    const QCommandLineOption saveEach(
+        u"save-each"_s,
+        Words::tr(
+            "把收到的每张图片另存到这个文件夹，以收到的时间命名（20261209-235959-123.jpg）。"),
+        Words::tr("文件夹"));
+    parser.addOptions({forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex,
+                       sendEvery, saveEach, listPorts});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -185,8 +191,13 @@ int parse(const QStringList &args, Options &options)
                 talkingOptions(parser, {dtr, rts, send, sendHex, sendEvery}, options);
             !why.isEmpty())
             return usage(why);
-    } else if (parser.isSet(baud) || parser.isSet(count)) {
-        return usage(Words::tr("--baud 和 --count 只用于 --serial"));
+        if (parser.isSet(saveEach)) {
+            options.saveEach = parser.value(saveEach);
+            if (!QFileInfo(options.saveEach).isDir())
+                return usage(Words::tr("--save-each 的文件夹不存在：%1").arg(options.saveEach));
+        }
+    } else if (parser.isSet(baud) || parser.isSet(count) || parser.isSet(saveEach)) {
+        return usage(Words::tr("--baud、--count 和 --save-each 只用于 --serial"));
     } else if (parser.isSet(dtr) || parser.isSet(rts) || parser.isSet(send) ||
                parser.isSet(sendHex) || parser.isSet(sendEvery)) {
         return usage(Words::tr("--dtr、--rts 和 --send 这些选项只用于 --serial"));

@@ -20,8 +20,9 @@ struct Options {
     bool dtr = false, rts = false; // the modem lines' levels from the port's opening on
     QByteArray send;               // sent once the port is open
     int sendEveryMs = 0;           // and again this often; 0: once
-    QString input;                 // empty or "-": standard input
-    QByteArray inputRaw;           // the input's path as the command line gave its bytes
+    QString saveEach;    // with --serial, a folder that keeps every picture under the time it came
+    QString input;       // empty or "-": standard input
+    QByteArray inputRaw; // the input's path as the command line gave its bytes
     bool forgiving = false;
     bool all = false;
     bool json = false;

@@ -1,6 +1,7 @@
 #include "serial_run.h"
 
 #include "command.h"
+#include "series_names.h"
 
 #include "cli_words.h"
 
@@ -38,6 +39,7 @@ public:
     SerialRun(const Options &options, const Output &output)
         : m_options(options)
         , m_output(output)
+        , m_series(options.saveEach)
         , m_room(kMaxWaiting)
     {
         connect(&m_source, &SerialSource::pictureArrived, this, &SerialRun::pictureArrived);
@@ -109,17 +111,25 @@ private:
         ++m_arrived;
         const QString name = m_options.all ? u"%1.jpg"_s.arg(arrived.found.number)
                                            : hexjpg::kOutputFileName.toString();
+        // Named as it arrives, so that the series sorts in the order of arrival.
+        const QString seriesName =
+            m_options.saveEach.isEmpty() ? QString() : m_series.next(arrived.found.format);
         m_room.acquire();
         ++m_waiting;
         QMetaObject::invokeMethod(
             &m_checker,
-            [this, arrived, name] {
-                const hexjpg::WrittenPicture checked = hexjpg::writeAndLoad(
+            [this, arrived, name, seriesName] {
+                hexjpg::WrittenPicture checked = hexjpg::writeAndLoad(
                     arrived.bytes, m_options.folder, name, checkingLoader(hexjpg::kArrivedCheckMs));
+                hexjpg::ConversionResult saved;
+                if (checked.written.ok() && !seriesName.isEmpty())
+                    saved = hexjpg::writeOutput(arrived.bytes, m_options.saveEach, seriesName);
                 m_room.release();
                 QMetaObject::invokeMethod(
                     this,
-                    [this, found = arrived.found, checked] { pictureChecked(found, checked); },
+                    [this, found = arrived.found, checked, saved] {
+                        pictureChecked(found, checked, saved);
+                    },
                     Qt::QueuedConnection);
             },
             Qt::QueuedConnection);
@@ -127,24 +137,29 @@ private:
             finish();
     }
 
-    void pictureChecked(const hexjpg::FoundPicture &found, const hexjpg::WrittenPicture &checked)
+    // saved: the picture's file in the series, when one is kept.
+    void pictureChecked(const hexjpg::FoundPicture &found, const hexjpg::WrittenPicture &checked,
+                        const hexjpg::ConversionResult &saved)
     {
         --m_waiting;
         if (m_failed)
             return endIfDone();
-        if (!checked.written.ok()) {
-            m_output.say(hexjpg::notWritten(checked.written.path, checked.written.error));
+        const hexjpg::ConversionResult &failed =
+            !checked.written.ok() || m_options.saveEach.isEmpty() || saved.ok() ? checked.written
+                                                                                : saved;
+        if (!failed.ok()) {
+            m_output.say(hexjpg::notWritten(failed.path, failed.error));
             m_failed = true;
             m_status = WriteFailed;
             finish();
             return endIfDone();
         }
-        report(checked.written.path, found, checked.picture);
+        report(checked.written.path, found, checked.picture, saved.path);
         endIfDone();
     }
 
     void report(const QString &path, const hexjpg::FoundPicture &found,
-                const hexjpg::LoadedPicture &loaded)
+                const hexjpg::LoadedPicture &loaded, const QString &saved)
     {
         hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
         if (loaded.error != 0) {
@@ -155,10 +170,12 @@ private:
         m_status = std::max(m_status, statusOf(state));
         ++m_pictures;
         const QString words = stateWords(state, found);
-        const QString line =
+        QString line =
             Words::tr("第 %1 张：%2，%3，%4")
                 .arg(found.number)
                 .arg(m_output.shown(path), hexjpg::describePicture(told, found.length), words);
+        if (!saved.isEmpty())
+            line += Words::tr("；也存为 %1").arg(saved);
         if (!m_options.json) {
             hexjpg::system::printLine(stdout, line);
             std::fflush(stdout);
@@ -176,7 +193,8 @@ private:
                                 {u"height"_s, size.height()},
                                 {u"decodes"_s, loaded.error == 0},
                                 {u"complete"_s, state == PictureState::Complete},
-                                {u"problem"_s, found.problem}});
+                                {u"problem"_s, found.problem},
+                                {u"saved"_s, saved.isEmpty() ? QJsonValue() : QJsonValue(saved)}});
     }
 
     void warn(const QString &message)
@@ -237,6 +255,7 @@ private:
     SerialSource m_source;
     QTimer m_stopCheck;
     QTimer m_sendAgain;
+    hexjpg::SeriesNames m_series;
     QThread m_checking;
     QObject m_checker; // lives on m_checking
     QSemaphore m_room;

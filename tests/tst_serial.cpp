@@ -8,15 +8,19 @@
 // program is given COM7, or COM12 where a port's number has two digits.
 
 #include "cut_captures.h"
+#include "series_names.h"
 #include "test_support.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -68,6 +72,8 @@ private slots:
     void listPorts();
     void sendsToTheBoard_data();
     void sendsToTheBoard();
+    void savesEachPicture();
+    void seriesNamesSortAndNeverRepeat();
     void cutCapturesAsFromFile_data();
     void cutCapturesAsFromFile();
 
@@ -358,6 +364,55 @@ void TestSerial::sendsToTheBoard()
         cli.terminate();
     QVERIFY(cli.waitForFinished(20000));
     QVERIFY(cli.readAllStandardOutput().count("\"event\":\"sent\"") >= times);
+}
+
+// --save-each keeps every picture under the time it came, in names that sort in the order of
+// arrival, beside 1.jpg, which holds the newest; a PNG keeps its extension.
+void TestSerial::savesEachPicture()
+{
+    const QByteArray a = testing::makeJpeg({40, 30}), b = testing::makeJpeg({20, 10});
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+    }
+    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    startPty(programEnd);
+    QTemporaryDir out, series;
+    QProcess cli;
+    startCli(cli, {u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--count"_s, u"4"_s,
+                   u"--save-each"_s, shownPath(series.path()), u"--dir"_s, shownPath(out.path())});
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("Ctrl+C"), 20000);
+    QFile device(m_camera);
+    QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArrayList sent{a, b, png, a};
+    for (const QByteArray &picture : sent) // one block: several pictures in one millisecond
+        device.write(pairsInLines(picture));
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QStringList names = QDir(series.path()).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(names.size(), sent.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QVERIFY2(
+            QRegularExpression(u"^\\d{8}-\\d{6}-\\d{3}\\.(jpg|png)$"_s).match(names[i]).hasMatch(),
+            qPrintable(names[i]));
+        QCOMPARE(names[i].endsWith(u".png"_s), i == 2);
+        QCOMPARE(testing::readAll(series.filePath(names[i])), sent[i]);
+    }
+    QCOMPARE(testing::readAll(out.filePath(u"1.jpg"_s)), a);
+}
+
+void TestSerial::seriesNamesSortAndNeverRepeat()
+{
+    QTemporaryDir folder;
+    const QDateTime now(QDate(2026, 12, 9), QTime(23, 59, 59, 998));
+    QVERIFY(testing::writeFile(folder.filePath(u"20261209-235959-999.jpg"_s), "taken"));
+    hexjpg::SeriesNames names(folder.path());
+    QCOMPARE(names.next(u"JPEG"_s, now), u"20261209-235959-998.jpg"_s);
+    QCOMPARE(names.next(u"JPEG"_s, now), u"20261210-000000-000.jpg"_s); // 999 is taken
+    QCOMPARE(names.next(u"PNG"_s, now.addSecs(-60)), u"20261210-000000-001.png"_s);
 }
 
 // A capture cut short, then another: streamed through the port, the same pictures are written,

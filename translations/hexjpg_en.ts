@@ -125,10 +125,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <translation>--count must be a positive whole number: %1</translation>
     </message>
     <message>
-        <source>--baud 和 --count 只用于 --serial</source>
-        <translation>--baud and --count go with --serial only</translation>
-    </message>
-    <message>
         <source>读法：</source>
         <translation>Reading: </translation>
     </message>
@@ -280,11 +276,11 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     </message>
     <message>
         <source>打开串口时 DTR 的电平（默认 off）。</source>
-        <translation>DTR's level from the moment the port opens (off by default).</translation>
+        <translation>DTR&apos;s level from the moment the port opens (off by default).</translation>
     </message>
     <message>
         <source>打开串口时 RTS 的电平（默认 off）。</source>
-        <translation>RTS's level from the moment the port opens (off by default).</translation>
+        <translation>RTS&apos;s level from the moment the port opens (off by default).</translation>
     </message>
     <message>
         <source>串口打开后发送这段文字（可用 \r、\n、\xNN）。</source>
@@ -296,7 +292,7 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     </message>
     <message>
         <source>串口打开后发送这些字节（“56 00 36 01 00”）。</source>
-        <translation>Send these bytes once the port is open ("56 00 36 01 00").</translation>
+        <translation>Send these bytes once the port is open (&quot;56 00 36 01 00&quot;).</translation>
     </message>
     <message>
         <source>十六进制</source>
@@ -317,6 +313,26 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>已发送：%1</source>
         <translation>Sent: %1</translation>
+    </message>
+    <message>
+        <source>把收到的每张图片另存到这个文件夹，以收到的时间命名（20261209-235959-123.jpg）。</source>
+        <translation>Keep every picture received in this folder too, named by the time it came (20261209-235959-123.jpg).</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>FOLDER</translation>
+    </message>
+    <message>
+        <source>--save-each 的文件夹不存在：%1</source>
+        <translation>The folder for --save-each does not exist: %1</translation>
+    </message>
+    <message>
+        <source>--baud、--count 和 --save-each 只用于 --serial</source>
+        <translation>--baud, --count and --save-each go with --serial only</translation>
+    </message>
+    <message>
+        <source>；也存为 %1</source>
+        <translation>; also kept as %1</translation>
     </message>
 </context>
 <context>
@@ -743,7 +759,7 @@ What arrived stays in the text box, and the pictures that arrived are all writte
     </message>
     <message>
         <source>“%1”不是十六进制数字（在第 %2 个字符处）</source>
-        <translation>"%1" is not a hex digit (at character %2)</translation>
+        <translation>&quot;%1&quot; is not a hex digit (at character %2)</translation>
     </message>
     <message>
         <source>十六进制数字的个数是单数：最后一个字节只有一位</source>
