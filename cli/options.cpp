@@ -147,8 +147,12 @@ int parse(const QStringList &args, Options &options)
         Words::tr(
             "把收到的每张图片另存到这个文件夹，以收到的时间命名（20261209-235959-123.jpg）。"),
         Words::tr("文件夹"));
+    const QCommandLineOption reconnect(
+        u"reconnect"_s,
+        Words::tr("串口断开后每半秒试一次重新打开它，最多这么多秒（默认 30，0 表示不等）。"),
+        Words::tr("秒"));
     parser.addOptions({forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex,
-                       sendEvery, saveEach, listPorts});
+                       sendEvery, reconnect, saveEach, listPorts});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -191,13 +195,22 @@ int parse(const QStringList &args, Options &options)
                 talkingOptions(parser, {dtr, rts, send, sendHex, sendEvery}, options);
             !why.isEmpty())
             return usage(why);
+        if (parser.isSet(reconnect)) {
+            bool ok = false;
+            const double seconds = parser.value(reconnect).toDouble(&ok);
+            if (!ok || seconds < 0 || seconds > 86400)
+                return usage(
+                    Words::tr("--reconnect 应当是 0 到 86400 秒：%1").arg(parser.value(reconnect)));
+            options.reconnectMs = int(seconds * 1000);
+        }
         if (parser.isSet(saveEach)) {
             options.saveEach = parser.value(saveEach);
             if (!QFileInfo(options.saveEach).isDir())
                 return usage(Words::tr("--save-each 的文件夹不存在：%1").arg(options.saveEach));
         }
-    } else if (parser.isSet(baud) || parser.isSet(count) || parser.isSet(saveEach)) {
-        return usage(Words::tr("--baud、--count 和 --save-each 只用于 --serial"));
+    } else if (parser.isSet(baud) || parser.isSet(count) || parser.isSet(saveEach) ||
+               parser.isSet(reconnect)) {
+        return usage(Words::tr("--baud、--count、--reconnect 和 --save-each 只用于 --serial"));
     } else if (parser.isSet(dtr) || parser.isSet(rts) || parser.isSet(send) ||
                parser.isSet(sendHex) || parser.isSet(sendEvery)) {
         return usage(Words::tr("--dtr、--rts 和 --send 这些选项只用于 --serial"));

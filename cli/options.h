@@ -20,6 +20,7 @@ struct Options {
     bool dtr = false, rts = false; // the modem lines' levels from the port's opening on
     QByteArray send;               // sent once the port is open
     int sendEveryMs = 0;           // and again this often; 0: once
+    int reconnectMs = 30000;       // how long a port that went away is waited for; 0: not at all
     QString saveEach;    // with --serial, a folder that keeps every picture under the time it came
     QString input;       // empty or "-": standard input
     QByteArray inputRaw; // the input's path as the command line gave its bytes

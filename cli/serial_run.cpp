@@ -14,6 +14,7 @@
 #include "serial_source.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSemaphore>
@@ -29,6 +30,8 @@ namespace {
 
 // How often a stop asked for (Ctrl+C, SIGTERM) is looked for while receiving.
 constexpr int kStopCheckMs = 50;
+// A port that went away is opened again this often.
+constexpr int kRetryMs = 500;
 
 // Pictures are written and checked on a thread of their own, in the order they came, while the
 // port is read on: a few may wait there, then reading waits for them.
@@ -46,6 +49,7 @@ public:
         connect(&m_source, &SerialSource::garbled, this, &SerialRun::warn);
         connect(&m_source, &SerialSource::ended, this, &SerialRun::ended);
         connect(&m_stopCheck, &QTimer::timeout, this, &SerialRun::checkStop);
+        connect(&m_retry, &QTimer::timeout, this, &SerialRun::retry);
         m_checker.moveToThread(&m_checking);
         m_checking.start();
     }
@@ -101,6 +105,10 @@ private:
         if (!hexjpg::interruptionRequested())
             return;
         hexjpg::clearInterruption();
+        if (m_retry.isActive()) { // waiting for the port to come back
+            m_retry.stop();
+            return finish();
+        }
         m_source.close();
     }
 
@@ -109,8 +117,11 @@ private:
         if (m_failed || (m_options.count > 0 && m_arrived >= m_options.count))
             return;
         ++m_arrived;
-        const QString name = m_options.all ? u"%1.jpg"_s.arg(arrived.found.number)
-                                           : hexjpg::kOutputFileName.toString();
+        // Numbered over the whole run: the port may have been opened again in between.
+        hexjpg::ArrivedPicture numbered = arrived;
+        numbered.found.number = m_arrived;
+        const QString name =
+            m_options.all ? u"%1.jpg"_s.arg(m_arrived) : hexjpg::kOutputFileName.toString();
         // Named as it arrives, so that the series sorts in the order of arrival.
         const QString seriesName =
             m_options.saveEach.isEmpty() ? QString() : m_series.next(arrived.found.format);
@@ -118,7 +129,7 @@ private:
         ++m_waiting;
         QMetaObject::invokeMethod(
             &m_checker,
-            [this, arrived, name, seriesName] {
+            [this, arrived = std::move(numbered), name, seriesName] {
                 hexjpg::WrittenPicture checked = hexjpg::writeAndLoad(
                     arrived.bytes, m_options.folder, name, checkingLoader(hexjpg::kArrivedCheckMs));
                 hexjpg::ConversionResult saved;
@@ -209,8 +220,40 @@ private:
         if (!reason.isEmpty()) {
             m_output.say(reason);
             m_lost = reason;
+            if (m_options.reconnectMs > 0 && !m_finished)
+                return waitForPort(reason);
         }
         finish();
+    }
+
+    // The port went away (a board that resets, a cable pulled): it is opened again, by the same
+    // name, every half second until it comes back or the time allowed has passed.
+    void waitForPort(const QString &reason)
+    {
+        m_bytesBefore += m_source.stream().received();
+        m_output.say(Words::tr("每半秒试一次重新打开串口 %1，最多 %2 秒")
+                         .arg(m_options.serial)
+                         .arg(m_options.reconnectMs / 1000.0));
+        if (m_options.json)
+            m_output.printJsonLine({{u"event"_s, u"lost"_s}, {u"reason"_s, reason}});
+        m_waited.start();
+        m_retry.start(kRetryMs);
+    }
+
+    void retry()
+    {
+        if (m_source.open(m_options.serial, {m_options.baud, m_options.dtr, m_options.rts})) {
+            m_retry.stop();
+            m_lost.clear();
+            m_output.say(Words::tr("串口 %1 又打开了，继续接收").arg(m_options.serial));
+            if (m_options.json)
+                m_output.printJsonLine({{u"event"_s, u"back"_s}});
+            sendCommand();
+        } else if (m_waited.elapsed() >= m_options.reconnectMs) {
+            m_retry.stop();
+            m_output.say(Words::tr("串口 %1 没有回来").arg(m_options.serial));
+            finish();
+        }
     }
 
     // Reading ends; the run ends once the pictures that came have been written and told.
@@ -242,7 +285,7 @@ private:
             QJsonObject end{{u"event"_s, u"end"_s},
                             {u"status"_s, m_status},
                             {u"pictures"_s, m_pictures},
-                            {u"bytes"_s, m_source.stream().received()}};
+                            {u"bytes"_s, m_bytesBefore + m_source.stream().received()}};
             if (!m_lost.isEmpty())
                 end.insert(u"reason"_s, m_lost);
             m_output.printJsonLine(end);
@@ -255,6 +298,9 @@ private:
     SerialSource m_source;
     QTimer m_stopCheck;
     QTimer m_sendAgain;
+    QTimer m_retry; // opening the port again
+    QElapsedTimer m_waited;
+    qint64 m_bytesBefore = 0; // received before the port was last opened
     hexjpg::SeriesNames m_series;
     QThread m_checking;
     QObject m_checker; // lives on m_checking

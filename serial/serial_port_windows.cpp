@@ -243,9 +243,12 @@ void SerialPort::close()
             GetOverlappedResult(d->handle, &op->overlapped, &ignored, TRUE);
         op->pending = false;
         // Closing may come from the notifier's own signal: it goes once the signal has returned.
-        op->notifier->setEnabled(false);
-        op->notifier->deleteLater();
-        op->notifier = nullptr;
+        // An opening that failed half way made none.
+        if (op->notifier) {
+            op->notifier->setEnabled(false);
+            op->notifier->deleteLater();
+            op->notifier = nullptr;
+        }
         if (op->overlapped.hEvent)
             CloseHandle(op->overlapped.hEvent);
         op->overlapped = {};

@@ -72,6 +72,8 @@ private slots:
     void listPorts();
     void sendsToTheBoard_data();
     void sendsToTheBoard();
+    void reconnects_data();
+    void reconnects();
     void savesEachPicture();
     void seriesNamesSortAndNeverRepeat();
     void cutCapturesAsFromFile_data();
@@ -180,9 +182,9 @@ void TestSerial::receive_data()
     QTest::newRow("enough pictures")
         << u"pty"_s << QStringList{u"--count"_s, u"1"_s} << QByteArrayList{a + b}
         << QByteArrayList{a} << u"1"_s << 0 << QString();
-    QTest::newRow("unplugged in a picture")
-        << u"pty"_s << QStringList{} << QByteArrayList{a, half, kUnplug} << QByteArrayList{a, half}
-        << u"10"_s << 2 << u"断开"_s;
+    QTest::newRow("unplugged in a picture, not waited for")
+        << u"pty"_s << QStringList{u"--reconnect"_s, u"0"_s} << QByteArrayList{a, half, kUnplug}
+        << QByteArrayList{a, half} << u"10"_s << 2 << u"断开"_s;
     QByteArray noise(6000, '\0');
     QRandomGenerator random(16);
     for (char &c : noise)
@@ -364,6 +366,77 @@ void TestSerial::sendsToTheBoard()
         cli.terminate();
     QVERIFY(cli.waitForFinished(20000));
     QVERIFY(cli.readAllStandardOutput().count("\"event\":\"sent\"") >= times);
+}
+
+// A board that resets: the port goes away and comes back by the same name. The picture under way
+// is handed on as incomplete, receiving goes on with the numbering, the command is sent again, and
+// each loss and return is told; one that does not come back in time ends the run as unplugged.
+void TestSerial::reconnects_data()
+{
+    QTest::addColumn<bool>("comesBack");
+    QTest::addColumn<QString>("talk");     // sent, lost, back, in order
+    QTest::addColumn<QString>("pictures"); // each told: 1 complete, 0 not
+    QTest::addColumn<int>("status");
+    // The half picture does not decode: 3; a port that did not come back: 2.
+    QTest::newRow("back in time") << true << u"sent lost back sent"_s << u"101"_s << 3;
+    QTest::newRow("not back") << false << u"sent lost"_s << u"10"_s << 2;
+}
+
+void TestSerial::reconnects()
+{
+    QFETCH(bool, comesBack);
+    QFETCH(QString, talk);
+    QFETCH(QString, pictures);
+    QFETCH(int, status);
+
+    const QByteArray a = testing::makeJpeg({40, 30}), b = testing::makeJpeg({20, 10});
+    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    startPty(programEnd);
+    QTemporaryDir out;
+    QProcess cli;
+    startCli(cli, {u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--send"_s, u"c"_s,
+                   u"--reconnect"_s, u"3"_s, u"--all"_s, u"--json"_s, u"--dir"_s,
+                   shownPath(out.path())});
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("Ctrl+C"), 20000);
+    auto send = [this](const QByteArray &text) {
+        QFile device(m_camera);
+        QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(device.write(text), text.size());
+    };
+    send(pairsInLines(a) + pairsInLines(b.first(b.size() / 2)));
+    QThread::msleep(underWine() ? 1500 : 500);
+    m_pty.kill(); // the board resets
+    m_pty.waitForFinished();
+    if (comesBack) {
+        QThread::msleep(800);
+        startPty(programEnd);
+        QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("继续接收"), 20000);
+        send(pairsInLines(b));
+        QThread::msleep(underWine() ? 1500 : 500);
+        if (underWine())
+            ::kill(pid_t(cli.processId()), SIGINT);
+        else
+            cli.terminate();
+    }
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), status);
+    QStringList told;
+    QString complete;
+    for (const QByteArray &line : cli.readAllStandardOutput().split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        const QString kind = event[u"event"_s].toString();
+        if (kind == u"picture")
+            complete += event[u"complete"_s].toBool() ? u'1' : u'0';
+        else if (kind == u"lost" || kind == u"back" || kind == u"sent")
+            told << kind;
+    }
+    QCOMPARE(told.join(u' '), talk);
+    QCOMPARE(complete, pictures);
+    QCOMPARE(testing::readAll(out.filePath(u"1.jpg"_s)), a);
+    QCOMPARE(testing::readAll(out.filePath(u"2.jpg"_s)), b.first(b.size() / 2));
+    if (comesBack)
+        QCOMPARE(testing::readAll(out.filePath(u"3.jpg"_s)), b);
 }
 
 // --save-each keeps every picture under the time it came, in names that sort in the order of

@@ -327,12 +327,32 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <translation>The folder for --save-each does not exist: %1</translation>
     </message>
     <message>
-        <source>--baud、--count 和 --save-each 只用于 --serial</source>
-        <translation>--baud, --count and --save-each go with --serial only</translation>
-    </message>
-    <message>
         <source>；也存为 %1</source>
         <translation>; also kept as %1</translation>
+    </message>
+    <message>
+        <source>串口断开后每半秒试一次重新打开它，最多这么多秒（默认 30，0 表示不等）。</source>
+        <translation>When the port goes away, try to open it again every half second for this many seconds (30 by default; 0: do not wait).</translation>
+    </message>
+    <message>
+        <source>--reconnect 应当是 0 到 86400 秒：%1</source>
+        <translation>--reconnect should be 0 to 86400 seconds: %1</translation>
+    </message>
+    <message>
+        <source>--baud、--count、--reconnect 和 --save-each 只用于 --serial</source>
+        <translation>--baud, --count, --reconnect and --save-each go with --serial only</translation>
+    </message>
+    <message>
+        <source>每半秒试一次重新打开串口 %1，最多 %2 秒</source>
+        <translation>Trying to open serial port %1 again every half second, for %2 seconds at most</translation>
+    </message>
+    <message>
+        <source>串口 %1 又打开了，继续接收</source>
+        <translation>Serial port %1 is back; receiving goes on</translation>
+    </message>
+    <message>
+        <source>串口 %1 没有回来</source>
+        <translation>Serial port %1 did not come back</translation>
     </message>
 </context>
 <context>
