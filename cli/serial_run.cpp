@@ -32,6 +32,8 @@ namespace {
 constexpr int kStopCheckMs = 50;
 // A port that went away is opened again this often.
 constexpr int kRetryMs = 500;
+// The status line is brought up to date this often.
+constexpr int kStatusMs = 500;
 
 // Pictures are written and checked on a thread of their own, in the order they came, while the
 // port is read on: a few may wait there, then reading waits for them.
@@ -74,6 +76,11 @@ public:
                          .arg(m_options.serial)
                          .arg(m_options.baud));
         m_stopCheck.start(kStopCheckMs);
+        m_clock.start();
+        if (hexjpg::system::isTerminal(stderr)) {
+            connect(&m_statusTimer, &QTimer::timeout, this, &SerialRun::showStatus);
+            m_statusTimer.start(kStatusMs);
+        }
         sendCommand();
         if (m_options.sendEveryMs > 0) {
             connect(&m_sendAgain, &QTimer::timeout, this, &SerialRun::sendCommand);
@@ -85,6 +92,41 @@ public:
     }
 
 private:
+    qint64 bytes() const { return m_bytesBefore + m_source.stream().received(); }
+
+    // How receiving goes, where standard error is a terminal: one line, kept up to date.
+    void showStatus()
+    {
+        const double seconds = std::max(0.001, double(m_clock.elapsed()) / 1000);
+        hexjpg::system::showStatus(
+            Words::tr("%1 字节（每秒 %2），%3 张图片（每秒 %4），%5 张不完整")
+                .arg(bytes())
+                .arg(qRound64(double(bytes()) / seconds))
+                .arg(m_pictures)
+                .arg(double(m_pictures) / seconds, 0, 'f', 2)
+                .arg(m_incomplete));
+    }
+
+    // The run in one line at its end.
+    void summarize()
+    {
+        m_statusTimer.stop();
+        hexjpg::system::showStatus({});
+        const double seconds = std::max(0.001, double(m_clock.elapsed()) / 1000);
+        m_output.say(
+            Words::tr("共收到 %1 字节、%2 张图片（%3 张不完整），用时 %4 秒：每秒 %5 字节、%6 张")
+                .arg(bytes())
+                .arg(m_pictures)
+                .arg(m_incomplete)
+                .arg(seconds, 0, 'f', 1)
+                .arg(qRound64(double(bytes()) / seconds))
+                .arg(double(m_pictures) / seconds, 0, 'f', 2));
+        if (m_incomplete > 0)
+            if (const QString advice = SerialSource::highRateAdvice(m_options.baud);
+                !advice.isEmpty())
+                m_output.say(Words::tr("有图片不完整") + advice);
+    }
+
     // The command for the board, told on a line of its own as sent.
     void sendCommand()
     {
@@ -180,6 +222,7 @@ private:
         const PictureState state = stateOf(loaded, found.whole);
         m_status = std::max(m_status, statusOf(state));
         ++m_pictures;
+        m_incomplete += state != PictureState::Complete && state != PictureState::NotChecked;
         const QString words = stateWords(state, found);
         QString line =
             Words::tr("第 %1 张：%2，%3，%4")
@@ -281,11 +324,12 @@ private:
             m_status = NotAPicture;
         if (m_pictures == 0 && !m_failed)
             m_output.say(Words::tr("没有收到图片"));
+        summarize();
         if (m_options.json) {
-            QJsonObject end{{u"event"_s, u"end"_s},
-                            {u"status"_s, m_status},
-                            {u"pictures"_s, m_pictures},
-                            {u"bytes"_s, m_bytesBefore + m_source.stream().received()}};
+            QJsonObject end{
+                {u"event"_s, u"end"_s},          {u"status"_s, m_status},
+                {u"pictures"_s, m_pictures},     {u"bytes"_s, bytes()},
+                {u"incomplete"_s, m_incomplete}, {u"seconds"_s, double(m_clock.elapsed()) / 1000}};
             if (!m_lost.isEmpty())
                 end.insert(u"reason"_s, m_lost);
             m_output.printJsonLine(end);
@@ -299,6 +343,9 @@ private:
     QTimer m_stopCheck;
     QTimer m_sendAgain;
     QTimer m_retry; // opening the port again
+    QTimer m_statusTimer;
+    QElapsedTimer m_clock; // since the port was first opened
+    qint64 m_incomplete = 0;
     QElapsedTimer m_waited;
     qint64 m_bytesBefore = 0; // received before the port was last opened
     hexjpg::SeriesNames m_series;

@@ -47,6 +47,14 @@ QString SerialSource::noPorts()
         "数据线只能充电，或者开发板没有插好。");
 }
 
+QString SerialSource::highRateAdvice(qint32 baud)
+{
+    if (baud <= kHighRate)
+        return {};
+    return Words::tr("。这么高的波特率下，有的 USB 转串口芯片只支持固定的几种：可以试试低一些的，"
+                     "或者芯片确切支持的（CH340 用 1000000，不用 921600）");
+}
+
 QStringList SerialSource::portList()
 {
     QStringList lines;
@@ -120,7 +128,8 @@ void SerialSource::receive(QByteArrayView block)
             Words::tr(
                 "收到了 %1 字节，但没有可读的内容：波特率可能不对（现在是 %2），请与设备的设置核对")
                 .arg(m_stream.received())
-                .arg(m_baud));
+                .arg(m_baud) +
+            highRateAdvice(m_baud));
     }
 }
 

@@ -42,6 +42,10 @@ public:
     static QStringList portList();
     // What usually causes there to be no port at all.
     static QString noPorts();
+    // Above this rate, garbled data or pictures cut short often come from a rate the USB-serial
+    // chip does not take exactly; the advice for it, or nothing at lower rates.
+    static constexpr qint32 kHighRate = 460800;
+    static QString highRateAdvice(qint32 baud);
 
     // What arrives from elsewhere than a port (a test, a benchmark), read as it would be.
     void receive(QByteArrayView block);

@@ -22,7 +22,16 @@ void ignoreFileSizeLimit();
 [[noreturn]] void endByStop();
 
 // A line of text to standard output or standard error: to a console as text it shows whole (the
-// Chinese included), elsewhere as UTF-8.
+// Chinese included), elsewhere as UTF-8. On a terminal it goes above the status line.
 void printLine(std::FILE *to, const QString &text);
+
+// Whether to is a terminal (a console on Windows), where a line can be rewritten in place.
+bool isTerminal(std::FILE *to);
+// One line on standard error, rewritten in place as it changes; an empty text takes it away.
+// Only where standard error is a terminal: elsewhere nothing is shown.
+void showStatus(const QString &text);
+
+// Text as it is, without a line break (console_posix.cpp, console_windows.cpp).
+void writeText(std::FILE *to, const QString &text);
 
 } // namespace hexjpg::system

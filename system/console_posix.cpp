@@ -3,7 +3,10 @@
 #include "interruption.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+
+#include <unistd.h>
 
 namespace hexjpg::system {
 
@@ -43,10 +46,17 @@ void endByStop()
     std::_Exit(128 + signal);
 }
 
-void printLine(std::FILE *to, const QString &text)
+bool isTerminal(std::FILE *to)
 {
-    const QByteArray utf8 = (text + u'\n').toUtf8();
+    return ::isatty(::fileno(to)) == 1;
+}
+
+void writeText(std::FILE *to, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
+    if (to == stderr || isTerminal(to))
+        std::fflush(to);
 }
 
 } // namespace hexjpg::system

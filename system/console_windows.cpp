@@ -38,19 +38,25 @@ void endByStop()
     ::ExitProcess(0xC000013A);
 }
 
-void printLine(std::FILE *to, const QString &text)
+bool isTerminal(std::FILE *to)
 {
     const HANDLE handle = ::GetStdHandle(to == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
-    if (handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
+}
+
+void writeText(std::FILE *to, const QString &text)
+{
+    if (isTerminal(to)) {
         std::fflush(to);
-        const std::wstring wide = (text + u'\n').toStdWString();
+        const std::wstring wide = text.toStdWString();
         DWORD written = 0;
-        ::WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr);
+        ::WriteConsoleW(::GetStdHandle(to == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE),
+                        wide.data(), DWORD(wide.size()), &written, nullptr);
         return;
     }
     // A pipe gets each line as it is said: a script that reads the progress sees it at once.
-    const QByteArray utf8 = (text + u'\n').toUtf8();
+    const QByteArray utf8 = text.toUtf8();
     std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), to);
     std::fflush(to);
 }

@@ -354,6 +354,18 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <source>串口 %1 没有回来</source>
         <translation>Serial port %1 did not come back</translation>
     </message>
+    <message>
+        <source>%1 字节（每秒 %2），%3 张图片（每秒 %4），%5 张不完整</source>
+        <translation>%1 bytes (%2 a second), %3 pictures (%4 a second), %5 incomplete</translation>
+    </message>
+    <message>
+        <source>共收到 %1 字节、%2 张图片（%3 张不完整），用时 %4 秒：每秒 %5 字节、%6 张</source>
+        <translation>Received %1 bytes and %2 pictures (%3 incomplete) in %4 s: %5 bytes and %6 pictures a second</translation>
+    </message>
+    <message>
+        <source>有图片不完整</source>
+        <translation>Some pictures are incomplete</translation>
+    </message>
 </context>
 <context>
     <name>Diagnosis</name>
@@ -842,6 +854,10 @@ What arrived stays in the text box, and the pictures that arrived are all writte
     <message>
         <source>这台电脑上现在没有串口。常见的原因：USB 转串口芯片（CH340、CP210x）的驱动没有装，数据线只能充电，或者开发板没有插好。</source>
         <translation>This computer has no serial port now. The usual causes: the driver for the USB-serial chip (CH340, CP210x) is not installed, the cable only charges, or the board is not plugged in.</translation>
+    </message>
+    <message>
+        <source>。这么高的波特率下，有的 USB 转串口芯片只支持固定的几种：可以试试低一些的，或者芯片确切支持的（CH340 用 1000000，不用 921600）</source>
+        <translation>. At rates this high some USB-serial chips take only a fixed few: try a lower rate, or one the chip takes exactly (1000000 rather than 921600 for a CH340)</translation>
     </message>
 </context>
 <context>
