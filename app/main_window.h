@@ -8,6 +8,7 @@
 #include "picture_finder.h"
 #include "picture_loader.h"
 #include "progress_bar.h"
+#include "serial_port.h"
 #include "text_panel.h"
 
 #include <QString>
@@ -44,11 +45,16 @@ public:
     // is converted as it comes, as though 转换 had been pressed. Returns false, having said why,
     // when the port does not open (or this build cannot receive).
     bool startReceiving(const QString &port, qint32 baud);
+    // With the modem lines' levels, and a command sent once the port is open (再次发送 sends it
+    // again).
+    bool startReceiving(const QString &port, const hexjpg::SerialPort::Settings &settings,
+                        const QByteArray &command);
     void stopReceiving();
     bool isReceiving() const;
     // The panel's menu entries: 从串口接收… and, while receiving, 停止接收.
     QAction *receiveAction = nullptr;
     QAction *stopAction = nullptr;
+    QAction *sendAgainAction = nullptr; // 再次发送
 
 protected:
     void closeEvent(QCloseEvent *event) override;

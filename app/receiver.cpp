@@ -43,7 +43,8 @@ bool Receiver::isReceiving() const
     return m_source && m_source->isOpen();
 }
 
-bool Receiver::start(const QString &port, qint32 baud)
+bool Receiver::start(const QString &port, const hexjpg::SerialPort::Settings &settings,
+                     const QByteArray &command)
 {
     stop();
     delete m_source;
@@ -54,11 +55,19 @@ bool Receiver::start(const QString &port, qint32 baud)
             [this](const QString &message) { warnLater(message, {}, true); });
     connect(m_source, &SerialSource::ended, this, &Receiver::portEnded);
     m_decoder.resetState();
-    if (!m_source->open(port, baud)) {
+    if (!m_source->open(port, settings)) {
         showWarning(m_window, m_source->errorString());
         return false;
     }
+    m_command = command;
+    sendAgain();
     return true;
+}
+
+void Receiver::sendAgain()
+{
+    if (isReceiving() && !m_command.isEmpty())
+        m_source->send(m_command);
 }
 
 void Receiver::stop()

@@ -6,6 +6,7 @@
 
 #include "picture_finder.h"
 #include "picture_loader.h"
+#include "serial_port.h"
 
 #include <QList>
 #include <QObject>
@@ -30,8 +31,12 @@ public:
     Receiver(TextPanel *panel, const QString &folder, const hexjpg::PictureLoader &loader,
              QWidget *window);
 
-    // Returns false, having said why, when the port does not open.
-    bool start(const QString &port, qint32 baud);
+    // Returns false, having said why, when the port does not open. command, when there is one, is
+    // sent once it is open.
+    bool start(const QString &port, const hexjpg::SerialPort::Settings &settings,
+               const QByteArray &command = {});
+    // The command sent again (再次发送).
+    void sendAgain();
     void stop();
     bool isReceiving() const;
 
@@ -64,6 +69,7 @@ private:
     SerialSource *m_source = nullptr;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     QString m_pending; // arrived, not yet in the panel
+    QByteArray m_command;
     QTimer *m_flush;
     std::optional<hexjpg::ArrivedPicture> m_next; // the newest one waiting to be checked
     QFutureWatcher<Checked> *m_check;

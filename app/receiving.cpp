@@ -24,15 +24,20 @@ void Form1::createReceiveActions()
     stopAction = new QAction(Words::tr("停止接收"), this);
     stopAction->setObjectName(u"stopAction"_s);
     stopAction->setVisible(false);
+    sendAgainAction = new QAction(Words::tr("再次发送"), this);
+    sendAgainAction->setObjectName(u"sendAgainAction"_s);
+    sendAgainAction->setVisible(false);
     connect(receiveAction, &QAction::triggered, this, &Form1::chooseSerialPort);
     connect(stopAction, &QAction::triggered, this, &Form1::stopReceiving);
-    Text1->setMenuActions({receiveAction, stopAction});
+    Text1->setMenuActions({receiveAction, sendAgainAction, stopAction});
 
     m_receiver = new Receiver(Text1, m_outputFolder, m_loader, this);
     connect(m_receiver, &Receiver::ended, this, [this] {
         receiveAction->setVisible(true);
         stopAction->setVisible(false);
+        sendAgainAction->setVisible(false);
     });
+    connect(sendAgainAction, &QAction::triggered, m_receiver, &Receiver::sendAgain);
     connect(m_receiver, &Receiver::pictureShown, this,
             [this](const hexjpg::LoadedPicture &picture, qint64 bytes, const QString &tooltip) {
                 Image1->setVisible(true);
@@ -50,15 +55,22 @@ void Form1::chooseSerialPort()
 {
     SerialDialog dialog(this);
     if (dialog.exec() == QDialog::Accepted)
-        startReceiving(dialog.port(), dialog.baud());
+        startReceiving(dialog.port(), dialog.settings(), dialog.command().value_or(QByteArray()));
 }
 
 bool Form1::startReceiving(const QString &port, qint32 baud)
 {
-    if (!m_receiver->start(port, baud))
+    return startReceiving(port, {baud, false, false}, {});
+}
+
+bool Form1::startReceiving(const QString &port, const hexjpg::SerialPort::Settings &settings,
+                           const QByteArray &command)
+{
+    if (!m_receiver->start(port, settings, command))
         return false;
     receiveAction->setVisible(false);
     stopAction->setVisible(true);
+    sendAgainAction->setVisible(!command.isEmpty());
     return true;
 }
 

@@ -1,13 +1,16 @@
 #include "serial_dialog.h"
 
 #include "baud.h"
+#include "command.h"
 #include "serial_port.h"
 #include "serial_source.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,11 +44,21 @@ SerialDialog::SerialDialog(QWidget *parent)
     baudRate->setObjectName(u"baudRate"_s);
     baudRate->setEditable(true);
     baudRate->setInsertPolicy(QComboBox::NoInsert);
-    for (const int rate :
-         {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000, 1500000, 2000000})
+    for (const int rate : {9600, 19200, 38400, 57600, 115200, 230400, 250000, 460800, 500000,
+                           921600, 1000000, 1500000, 2000000, 3000000})
         baudRate->addItem(QString::number(rate));
     baudRate->setCurrentText(QString::number(hexjpg::kDefaultBaud));
     baudRate->setValidator(new QIntValidator(1, int(hexjpg::kMaxBaud), baudRate));
+
+    dtr = new QCheckBox(u"DTR"_s, this);
+    dtr->setObjectName(u"dtr"_s);
+    rts = new QCheckBox(u"RTS"_s, this);
+    rts->setObjectName(u"rts"_s);
+    commandText = new QLineEdit(this);
+    commandText->setObjectName(u"commandText"_s);
+    commandText->setPlaceholderText(Words::tr("打开串口后发送，例如 c\\r\\n"));
+    commandIsHex = new QCheckBox(Words::tr("十六进制"), this);
+    commandIsHex->setObjectName(u"commandIsHex"_s);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *start = buttons->addButton(Words::tr("开始"), QDialogButtonBox::AcceptRole);
@@ -56,6 +69,8 @@ SerialDialog::SerialDialog(QWidget *parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(ports, &QComboBox::currentTextChanged, this, &SerialDialog::check);
     connect(baudRate, &QComboBox::currentTextChanged, this, &SerialDialog::check);
+    connect(commandText, &QLineEdit::textChanged, this, &SerialDialog::check);
+    connect(commandIsHex, &QCheckBox::toggled, this, &SerialDialog::check);
 
     auto *form = new QFormLayout(this);
     form->addRow(Words::tr("串口(&P)："), ports);
@@ -65,6 +80,15 @@ SerialDialog::SerialDialog(QWidget *parent)
         form->addRow(none);
     }
     form->addRow(Words::tr("波特率(&B)："), baudRate);
+    auto *lines = new QHBoxLayout;
+    lines->addWidget(dtr);
+    lines->addWidget(rts);
+    lines->addStretch();
+    form->addRow(Words::tr("打开时接通："), lines);
+    auto *send = new QHBoxLayout;
+    send->addWidget(commandText, 1);
+    send->addWidget(commandIsHex);
+    form->addRow(Words::tr("发送(&S)："), send);
     form->addRow(buttons);
     check();
 }
@@ -81,10 +105,21 @@ qint32 SerialDialog::baud() const
     return hexjpg::baudRate(baudRate->currentText());
 }
 
-// 开始 waits for a port and a rate.
+hexjpg::SerialPort::Settings SerialDialog::settings() const
+{
+    return {baud(), dtr->isChecked(), rts->isChecked()};
+}
+
+std::optional<QByteArray> SerialDialog::command() const
+{
+    return commandIsHex->isChecked() ? hexjpg::commandFromHex(commandText->text())
+                                     : hexjpg::commandFromText(commandText->text());
+}
+
+// 开始 waits for a port, a rate, and a command that reads.
 void SerialDialog::check()
 {
     if (auto *buttons = findChild<QDialogButtonBox *>())
         if (auto *start = buttons->findChild<QPushButton *>(u"start"_s))
-            start->setEnabled(!port().isEmpty() && baud() > 0);
+            start->setEnabled(!port().isEmpty() && baud() > 0 && command().has_value());
 }

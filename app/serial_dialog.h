@@ -1,11 +1,19 @@
 #pragma once
 
-// 从串口接收: which port, at which baud rate. The ports the system lists, with what they are; a
-// port it does not list (a pty, say) may be typed in.
+// 从串口接收: which port, at which baud rate, with which levels of DTR and RTS, and a command for
+// the board to send once the port is open. The ports the system lists, with what they are; a port
+// it does not list (a pty, say) may be typed in.
 
+#include "serial_port.h"
+
+#include <QByteArray>
 #include <QDialog>
 
+#include <optional>
+
+class QCheckBox;
 class QComboBox;
+class QLineEdit;
 
 class SerialDialog : public QDialog {
     Q_OBJECT
@@ -15,9 +23,16 @@ public:
 
     QString port() const;
     qint32 baud() const; // 0 when what was typed is no rate
+    hexjpg::SerialPort::Settings settings() const;
+    // The command's bytes (empty when there is none); nothing when what was typed is no command.
+    std::optional<QByteArray> command() const;
 
     QComboBox *ports;
     QComboBox *baudRate;
+    QCheckBox *dtr;
+    QCheckBox *rts;
+    QLineEdit *commandText; // text with \r \n \xNN escapes, or hex pairs
+    QCheckBox *commandIsHex;
 
 private:
     void check();

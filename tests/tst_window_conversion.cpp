@@ -6,15 +6,19 @@
 #include "cut_captures.h"
 #include "diagnosis.h"
 #include "main_window.h"
+#include "serial_dialog.h"
 #include "startup.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -24,6 +28,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using testing::readAll;
@@ -38,6 +47,9 @@ private slots:
     void checkRunsAsideAndCanBeCancelled();
     void receiving_data();
     void receiving();
+    void receivingSendsTheCommand();
+    void receiveDialogReadsTheCommand_data();
+    void receiveDialogReadsTheCommand();
     void conversion_data();
     void conversion();
     void progressTrace();
@@ -136,6 +148,74 @@ void TestWindowConversion::receiving()
                             [&](const auto &shown) { return shown.text.contains(said); }));
     QTRY_VERIFY(m_fixture.window->receiveAction->isVisible());
     QVERIFY(!m_fixture.window->stopAction->isVisible());
+}
+
+// The command for the board goes out once the port is open, and again with 再次发送, which shows
+// only while receiving with a command.
+void TestWindowConversion::receivingSendsTheCommand()
+{
+#ifdef Q_OS_UNIX
+    const QString socat = QStandardPaths::findExecutable(u"socat"_s);
+    if (socat.isEmpty())
+        QSKIP("socat is not installed");
+    const QString device = m_fixture.folder->filePath(u"port"_s),
+                  camera = m_fixture.folder->filePath(u"camera"_s);
+    QProcess pty;
+    pty.start(socat, {u"pty,raw,echo=0,link="_s + device, u"pty,raw,echo=0,link="_s + camera});
+    QTRY_VERIFY(QFileInfo::exists(device) && QFileInfo::exists(camera));
+    const int board =
+        ::open(QFile::encodeName(camera).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    QVERIFY(board >= 0);
+    QByteArray heard;
+    auto hear = [&] {
+        char block[64];
+        const ssize_t n = ::read(board, block, sizeof block);
+        if (n > 0)
+            heard.append(block, n);
+        return heard;
+    };
+    QVERIFY(m_fixture.window->startReceiving(device, {115200, false, false}, "c\r\n"));
+    QTRY_COMPARE(hear(), QByteArray("c\r\n"));
+    QVERIFY(m_fixture.window->sendAgainAction->isVisible());
+    m_fixture.window->sendAgainAction->trigger();
+    QTRY_COMPARE(hear(), QByteArray("c\r\nc\r\n"));
+    m_fixture.window->stopReceiving();
+    QTRY_VERIFY(!m_fixture.window->sendAgainAction->isVisible());
+    ::close(board);
+#else
+    QSKIP("the pty pair is made on POSIX systems");
+#endif
+}
+
+void TestWindowConversion::receiveDialogReadsTheCommand_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QByteArray>("command"); // null: 开始 stays off
+    QTest::newRow("none") << QString() << false << QByteArray("");
+    QTest::newRow("text with escapes") << u"c\\r\\n"_s << false << QByteArray("c\r\n");
+    QTest::newRow("a broken escape") << u"c\\q"_s << false << QByteArray();
+    QTest::newRow("hex pairs") << u"56 00 36 01 00"_s << true
+                               << QByteArray("\x56\x00\x36\x01\x00", 5);
+    QTest::newRow("a hex digit left over") << u"56 0"_s << true << QByteArray();
+}
+
+void TestWindowConversion::receiveDialogReadsTheCommand()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, hex);
+    QFETCH(QByteArray, command);
+    SerialDialog dialog;
+    dialog.ports->setCurrentText(u"/dev/ttyUSB0"_s);
+    dialog.commandIsHex->setChecked(hex);
+    dialog.commandText->setText(typed);
+    auto *start = dialog.findChild<QPushButton *>(u"start"_s);
+    QVERIFY(start);
+    QCOMPARE(start->isEnabled(), !command.isNull());
+    if (!command.isNull())
+        QCOMPARE(dialog.command().value(), command);
+    dialog.dtr->setChecked(true);
+    QVERIFY(dialog.settings().dtr && !dialog.settings().rts);
 }
 
 void TestWindowConversion::conversion_data()

@@ -685,6 +685,10 @@ What arrived stays in the text box, and the pictures that arrived are all writte
         <source>第 %1 张图片：%2</source>
         <translation>Picture %1: %2</translation>
     </message>
+    <message>
+        <source>再次发送</source>
+        <translation>Send again</translation>
+    </message>
 </context>
 <context>
     <name>JpegDecoder</name>
@@ -819,6 +823,22 @@ What arrived stays in the text box, and the pictures that arrived are all writte
     <message>
         <source>波特率(&amp;B)：</source>
         <translation>&amp;Baud rate:</translation>
+    </message>
+    <message>
+        <source>打开串口后发送，例如 c\r\n</source>
+        <translation>Sent once the port is open, e.g. c\r\n</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>打开时接通：</source>
+        <translation>On from the start:</translation>
+    </message>
+    <message>
+        <source>发送(&amp;S)：</source>
+        <translation>&amp;Send:</translation>
     </message>
 </context>
 <context>
