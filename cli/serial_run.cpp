@@ -64,7 +64,7 @@ public:
 
     int exec()
     {
-        if (!m_source.open(m_options.serial, {m_options.baud, m_options.dtr, m_options.rts})) {
+        if (!m_source.open(m_options.serial, portSettings())) {
             m_output.say(m_source.errorString());
             if (m_options.json)
                 m_output.printJsonLine({{u"event"_s, u"end"_s},
@@ -92,12 +92,17 @@ public:
     }
 
 private:
+    hexjpg::SerialPort::Settings portSettings() const
+    {
+        return {m_options.baud, m_options.dtr, m_options.rts};
+    }
     qint64 bytes() const { return m_bytesBefore + m_source.stream().received(); }
+    double secondsSoFar() const { return std::max(0.001, double(m_clock.elapsed()) / 1000); }
 
     // How receiving goes, where standard error is a terminal: one line, kept up to date.
     void showStatus()
     {
-        const double seconds = std::max(0.001, double(m_clock.elapsed()) / 1000);
+        const double seconds = secondsSoFar();
         hexjpg::system::showStatus(
             Words::tr("%1 字节（每秒 %2），%3 张图片（每秒 %4），%5 张不完整")
                 .arg(bytes())
@@ -112,7 +117,7 @@ private:
     {
         m_statusTimer.stop();
         hexjpg::system::showStatus({});
-        const double seconds = std::max(0.001, double(m_clock.elapsed()) / 1000);
+        const double seconds = secondsSoFar();
         m_output.say(
             Words::tr("共收到 %1 字节、%2 张图片（%3 张不完整），用时 %4 秒：每秒 %5 字节、%6 张")
                 .arg(bytes())
@@ -285,7 +290,7 @@ private:
 
     void retry()
     {
-        if (m_source.open(m_options.serial, {m_options.baud, m_options.dtr, m_options.rts})) {
+        if (m_source.open(m_options.serial, portSettings())) {
             m_retry.stop();
             m_lost.clear();
             m_output.say(Words::tr("串口 %1 又打开了，继续接收").arg(m_options.serial));

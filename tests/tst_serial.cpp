@@ -83,6 +83,12 @@ private:
     bool underWine() const { return !m_emulator.isEmpty(); }
     void startPty(const QString &programEnd);
     void startCli(QProcess &cli, const QStringList &arguments) const;
+    // The port the tool opens: its end of the pty pair, and the name it is given (COM7 under Wine).
+    QString com7End() const
+    {
+        return underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    }
+    QString com7Name(const QString &end) const { return underWine() ? u"COM7"_s : end; }
     QString shownPath(const QString &path) const
     {
         return (underWine() ? u"Z:"_s : QString()) + path;
@@ -349,15 +355,15 @@ void TestSerial::sendsToTheBoard()
     QFETCH(QByteArray, received);
     QFETCH(int, times);
 
-    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    const QString programEnd = com7End();
     startPty(programEnd);
     QSerialPort board; // read without waiting
     board.setPortName(m_camera);
     QVERIFY(board.open(QIODevice::ReadOnly));
     QTemporaryDir out;
     QProcess cli;
-    startCli(cli, QStringList{u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--json"_s,
-                              u"--dir"_s, shownPath(out.path())} +
+    startCli(cli, QStringList{u"--serial"_s, com7Name(programEnd), u"--json"_s, u"--dir"_s,
+                              shownPath(out.path())} +
                       options);
     QByteArray heard;
     QTRY_VERIFY_WITH_TIMEOUT((heard += board.readAll()).size() >= received.size() ||
@@ -394,13 +400,12 @@ void TestSerial::reconnects()
     QFETCH(int, status);
 
     const QByteArray a = testing::makeJpeg({40, 30}), b = testing::makeJpeg({20, 10});
-    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    const QString programEnd = com7End();
     startPty(programEnd);
     QTemporaryDir out;
     QProcess cli;
-    startCli(cli, {u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--send"_s, u"c"_s,
-                   u"--reconnect"_s, u"3"_s, u"--all"_s, u"--json"_s, u"--dir"_s,
-                   shownPath(out.path())});
+    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--send"_s, u"c"_s, u"--reconnect"_s,
+                   u"3"_s, u"--all"_s, u"--json"_s, u"--dir"_s, shownPath(out.path())});
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("Ctrl+C"), 20000);
     auto send = [this](const QByteArray &text) {
@@ -454,12 +459,12 @@ void TestSerial::savesEachPicture()
         buffer.open(QIODevice::WriteOnly);
         QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
     }
-    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    const QString programEnd = com7End();
     startPty(programEnd);
     QTemporaryDir out, series;
     QProcess cli;
-    startCli(cli, {u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--count"_s, u"4"_s,
-                   u"--save-each"_s, shownPath(series.path()), u"--dir"_s, shownPath(out.path())});
+    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--count"_s, u"4"_s, u"--save-each"_s,
+                   shownPath(series.path()), u"--dir"_s, shownPath(out.path())});
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("Ctrl+C"), 20000);
     QFile device(m_camera);
@@ -540,11 +545,11 @@ void TestSerial::cutCapturesAsFromFile()
     QVERIFY(file.waitForFinished(30000));
     const Run a = read(file, fromFile);
 
-    const QString programEnd = underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
+    const QString programEnd = com7End();
     startPty(programEnd);
     QProcess port;
-    startCli(port, {u"--serial"_s, underWine() ? u"COM7"_s : programEnd, u"--all"_s, u"--json"_s,
-                    u"--dir"_s, shownPath(fromPort.path())});
+    startCli(port, {u"--serial"_s, com7Name(programEnd), u"--all"_s, u"--json"_s, u"--dir"_s,
+                    shownPath(fromPort.path())});
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += port.readAllStandardError()).contains("Ctrl+C"), 20000);
     QFile device(m_camera);

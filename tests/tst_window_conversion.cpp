@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
@@ -36,6 +37,21 @@
 
 using namespace Qt::StringLiterals;
 using testing::readAll;
+
+namespace {
+
+// A pty pair from socat: device, the port the window opens, and camera, the board's end.
+bool startPty(QProcess &pty, const QString &device, const QString &camera)
+{
+    pty.start(QStandardPaths::findExecutable(u"socat"_s),
+              {u"pty,raw,echo=0,link="_s + device, u"pty,raw,echo=0,link="_s + camera});
+    QDeadlineTimer deadline(5000);
+    while (!(QFileInfo::exists(device) && QFileInfo::exists(camera)) && !deadline.hasExpired())
+        QTest::qWait(10);
+    return QFileInfo::exists(device) && QFileInfo::exists(camera);
+}
+
+} // namespace
 
 class TestWindowConversion : public QObject {
     Q_OBJECT
@@ -110,16 +126,13 @@ void TestWindowConversion::receiving()
 {
     QFETCH(bool, port);
     QFETCH(QString, said);
-    const QString socat = QStandardPaths::findExecutable(u"socat"_s);
-    if (socat.isEmpty())
+    if (QStandardPaths::findExecutable(u"socat"_s).isEmpty())
         QSKIP("socat is not installed");
     const QString device = m_fixture.folder->filePath(u"port"_s),
                   camera = m_fixture.folder->filePath(u"camera"_s);
     QProcess pty;
-    if (port) {
-        pty.start(socat, {u"pty,raw,echo=0,link="_s + device, u"pty,raw,echo=0,link="_s + camera});
-        QTRY_VERIFY(QFileInfo::exists(device) && QFileInfo::exists(camera));
-    }
+    if (port)
+        QVERIFY(startPty(pty, device, camera));
     QCOMPARE(m_fixture.window->startReceiving(device, 115200), port);
     QCOMPARE(m_fixture.window->stopAction->isVisible(), port);
     if (port) {
@@ -155,14 +168,12 @@ void TestWindowConversion::receiving()
 void TestWindowConversion::receivingSendsTheCommand()
 {
 #ifdef Q_OS_UNIX
-    const QString socat = QStandardPaths::findExecutable(u"socat"_s);
-    if (socat.isEmpty())
+    if (QStandardPaths::findExecutable(u"socat"_s).isEmpty())
         QSKIP("socat is not installed");
     const QString device = m_fixture.folder->filePath(u"port"_s),
                   camera = m_fixture.folder->filePath(u"camera"_s);
     QProcess pty;
-    pty.start(socat, {u"pty,raw,echo=0,link="_s + device, u"pty,raw,echo=0,link="_s + camera});
-    QTRY_VERIFY(QFileInfo::exists(device) && QFileInfo::exists(camera));
+    QVERIFY(startPty(pty, device, camera));
     const int board =
         ::open(QFile::encodeName(camera).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     QVERIFY(board >= 0);
