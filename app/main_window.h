@@ -8,6 +8,7 @@
 #include "picture_finder.h"
 #include "picture_loader.h"
 #include "progress_bar.h"
+#include "receive_choices.h"
 #include "serial_port.h"
 #include "text_panel.h"
 
@@ -21,6 +22,7 @@
 class QAction;
 class QLabel;
 class QPushButton;
+class QSettings;
 class Receiver;
 
 class Form1 : public QWidget {
@@ -45,16 +47,19 @@ public:
     // is converted as it comes, as though 转换 had been pressed. Returns false, having said why,
     // when the port does not open (or this build cannot receive).
     bool startReceiving(const QString &port, qint32 baud);
-    // With the modem lines' levels, and a command sent once the port is open (再次发送 sends it
-    // again).
-    bool startReceiving(const QString &port, const hexjpg::SerialPort::Settings &settings,
-                        const QByteArray &command);
+    // As chosen: the modem lines' levels, a command sent once the port is open (再次发送 sends it
+    // again), how long a port lost is waited for, and a folder that keeps every picture.
+    bool startReceiving(const ReceiveChoices &choices);
     void stopReceiving();
     bool isReceiving() const;
     // The panel's menu entries: 从串口接收… and, while receiving, 停止接收.
     QAction *receiveAction = nullptr;
     QAction *stopAction = nullptr;
     QAction *sendAgainAction = nullptr; // 再次发送
+    QLabel *receivingStatus = nullptr;  // how receiving goes, while it lasts
+
+    // The receive dialog's choices are kept in folder (hexjpg.ini), not where the program's are.
+    void keepSettingsIn(const QString &folder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -90,8 +95,11 @@ private:
 
     void createReceiveActions();
     void chooseSerialPort();
+    void showReceivingStatus(const QString &words);
+    std::unique_ptr<QSettings> settings() const;
 
     QString m_outputFolder;
+    QString m_settingsFolder; // empty: the program's own place
     hexjpg::PictureLoader m_loader;
     Receiver *m_receiver = nullptr; // receiving from a serial port
     bool m_busy = false;            // a check runs aside: the buttons wait for it

@@ -1,14 +1,22 @@
 #include "receiver.h"
 
+#include "command.h"
 #include "diagnosis.h"
+#include "forgiving_reader.h"
+#include "reconnector.h"
 #include "serial_source.h"
 #include "text_panel.h"
 #include "warning.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>
+#include <QLocale>
 #include <QTimer>
+
+#include <algorithm>
 #include <QtConcurrent/QtConcurrentRun>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 class Words {
@@ -19,6 +27,8 @@ class Words {
 constexpr int kFlushMs = 50;
 // The pictures' warnings that may wait while a box is open.
 constexpr qsizetype kWaitingWarnings = 3;
+// How receiving goes is told this often.
+constexpr int kStatusMs = 500;
 
 } // namespace
 
@@ -30,8 +40,11 @@ Receiver::Receiver(TextPanel *panel, const QString &folder, const hexjpg::Pictur
     , m_loader(loader)
     , m_window(window)
     , m_flush(new QTimer(this))
+    , m_statusTimer(new QTimer(this))
     , m_check(new QFutureWatcher<Checked>(this))
 {
+    m_statusTimer->setInterval(kStatusMs);
+    connect(m_statusTimer, &QTimer::timeout, this, &Receiver::showStatus);
     m_flush->setSingleShot(true);
     m_flush->setInterval(kFlushMs);
     connect(m_flush, &QTimer::timeout, this, &Receiver::flush);
@@ -40,48 +53,127 @@ Receiver::Receiver(TextPanel *panel, const QString &folder, const hexjpg::Pictur
 
 bool Receiver::isReceiving() const
 {
-    return m_source && m_source->isOpen();
+    return m_source && (m_source->isOpen() || m_reconnector->isWaiting());
 }
 
-bool Receiver::start(const QString &port, const hexjpg::SerialPort::Settings &settings,
-                     const QByteArray &command)
+bool Receiver::start(const ReceiveChoices &choices)
 {
     stop();
-    delete m_source;
+    delete m_source; // and its reconnector with it
     m_source = new SerialSource(this);
+    m_reconnector = new Reconnector(m_source, m_source);
+    connect(m_reconnector, &Reconnector::back, this, &Receiver::portBack);
+    connect(m_reconnector, &Reconnector::gaveUp, this, &Receiver::gaveUp);
     connect(m_source, &SerialSource::textArrived, this, &Receiver::text);
     connect(m_source, &SerialSource::pictureArrived, this, &Receiver::picture);
     connect(m_source, &SerialSource::garbled, this,
             [this](const QString &message) { warnLater(message, {}, true); });
     connect(m_source, &SerialSource::ended, this, &Receiver::portEnded);
     m_decoder.resetState();
-    if (!m_source->open(port, settings)) {
+    if (!m_source->open(choices.port, choices.settings)) {
         showWarning(m_window, m_source->errorString());
         return false;
     }
-    m_command = command;
+    m_choices = choices;
+    m_command = choices.commandBytes().value_or(QByteArray());
+    m_series = hexjpg::SeriesNames(choices.saveEach ? choices.saveFolder : QString());
+    m_lost.clear();
+    m_bytesBefore = m_pictures = m_incomplete = 0;
+    m_clock.start();
+    m_statusTimer->start();
+    showStatus();
     sendAgain();
     return true;
 }
 
+// The command goes to the board, and into the panel on a line of its own, marked as sent.
 void Receiver::sendAgain()
 {
-    if (isReceiving() && !m_command.isEmpty())
-        m_source->send(m_command);
+    if (m_source && m_source->isOpen() && !m_command.isEmpty() && m_source->send(m_command))
+        note(QChar(hexjpg::kSentMark) + u' ' +
+             Words::tr("已发送：%1").arg(hexjpg::shownCommand(m_command)));
 }
 
 void Receiver::stop()
 {
-    if (isReceiving())
+    if (!m_source)
+        return;
+    if (m_reconnector->isWaiting()) {
+        m_reconnector->cancel();
+        portEnded({});
+    } else if (m_source->isOpen()) {
         m_source->close();
+    }
 }
 
 void Receiver::portEnded(const QString &reason)
 {
+    if (!reason.isEmpty() && m_choices.reconnectSeconds > 0) {
+        m_bytesBefore += m_source->stream().received();
+        m_lost = reason;
+        note(QChar(hexjpg::kNoteMark) + u' ' + reason);
+        note(QChar(hexjpg::kNoteMark) + u' ' +
+             Reconnector::waitingWords(m_choices.port, m_choices.reconnectSeconds * 1000));
+        flush();
+        m_reconnector->begin(m_choices.port, m_choices.settings, m_choices.reconnectSeconds * 1000);
+        showStatus();
+        return;
+    }
     flush();
+    m_statusTimer->stop();
+    emit status({});
     emit ended();
     if (!reason.isEmpty())
         warnLater(reason + Words::tr("\n收到的内容留在文本框里，已收到的图片都已写入。"), {}, true);
+}
+
+// The port came back: receiving goes on, and the board is asked again.
+void Receiver::portBack()
+{
+    m_lost.clear();
+    note(QChar(hexjpg::kNoteMark) + u' ' +
+         Words::tr("串口 %1 又打开了，继续接收").arg(m_choices.port));
+    showStatus();
+    sendAgain();
+}
+
+void Receiver::gaveUp()
+{
+    note(QChar(hexjpg::kNoteMark) + u' ' + Words::tr("串口 %1 没有回来").arg(m_choices.port));
+    const QString lost = m_lost;
+    m_lost.clear();
+    portEnded({});
+    warnLater(lost + Words::tr("\n串口 %1 没有回来。收到的内容留在文本框里，已收到的图片都已写入。")
+                         .arg(m_choices.port),
+              {}, true);
+}
+
+// A line of the window's own among what arrived: on a line of its own, so that the reading can
+// leave it out whole.
+void Receiver::note(const QString &line)
+{
+    const QStringView before = m_pending.isEmpty() ? m_panel->content().text() : QStringView(m_pending);
+    if (!before.isEmpty() && before.back() != u'\n' && before.back() != u'\r')
+        m_pending += u"\r\n"_s;
+    m_pending += line + u"\r\n"_s;
+    if (!m_flush->isActive())
+        m_flush->start();
+}
+
+// Bytes and pictures so far, each a second: the words the window shows while receiving.
+void Receiver::showStatus()
+{
+    if (!m_lost.isEmpty()) {
+        emit status(Words::tr("串口 %1 断开了，正在重新打开…").arg(m_choices.port));
+        return;
+    }
+    const double seconds = std::max(0.001, double(m_clock.elapsed()) / 1000);
+    const qint64 bytes = m_bytesBefore + (m_source ? m_source->stream().received() : 0);
+    emit status(Words::tr("%1/秒，%2 张，%3 张/秒，%4 张不完整")
+                    .arg(QLocale().formattedDataSize(qRound64(double(bytes) / seconds), 1))
+                    .arg(m_pictures)
+                    .arg(double(m_pictures) / seconds, 0, 'f', 2)
+                    .arg(m_incomplete));
 }
 
 // What arrived, as text, waits a moment to go into the panel with what follows it.
@@ -115,34 +207,51 @@ void Receiver::flush()
     m_pending.remove(0, take);
 }
 
-// Each picture is written and checked aside; one that comes while another is checked waits, and a
-// newer one takes its place (1.jpg would have been replaced by it at once anyway).
+// Each picture is written and checked aside. One that comes while another is checked waits, and a
+// newer one takes its place (1.jpg would have been replaced by it at once anyway), unless every
+// picture is kept: then each is written in the series, named as it arrived, and the newest checked.
 void Receiver::picture(const hexjpg::ArrivedPicture &picture)
 {
-    m_next = picture;
+    ++m_pictures;
+    m_incomplete += !picture.found.whole;
+    if (!m_choices.saveEach)
+        m_waiting.clear();
+    m_waiting.push_back(
+        {picture, m_choices.saveEach ? m_series.next(picture.found.format) : QString()});
     if (!m_check->isRunning())
         checkNext();
 }
 
 void Receiver::checkNext()
 {
-    if (!m_next)
+    if (m_waiting.empty())
         return;
     hexjpg::DecodeLimits limits = m_loader.limits();
     limits.deadline = QDeadlineTimer(hexjpg::kArrivedCheckMs);
-    auto work = [arrived = std::move(*m_next), folder = m_folder,
+    auto work = [waiting = std::move(m_waiting), folder = m_folder,
+                 series = m_choices.saveFolder,
                  loader = hexjpg::PictureLoader(m_loader.displaySize(), limits)] {
-        return Checked{arrived.found, hexjpg::writeAndLoad(arrived.bytes, folder,
-                                                           hexjpg::kOutputFileName, loader)};
+        const hexjpg::ArrivedPicture &newest = waiting.back().arrived;
+        Checked result{newest.found,
+                       hexjpg::writeAndLoad(newest.bytes, folder, hexjpg::kOutputFileName, loader),
+                       {}};
+        for (const Waiting &each : waiting)
+            if (!each.seriesName.isEmpty())
+                if (auto saved = hexjpg::writeOutput(each.arrived.bytes, series, each.seriesName);
+                    !saved.ok())
+                    result.notSaved.push_back(std::move(saved));
+        return result;
     };
-    m_next.reset();
+    m_waiting.clear();
     m_check->setFuture(QtConcurrent::run(std::move(work)));
 }
 
 void Receiver::checked()
 {
-    const auto [found, checked] = m_check->result();
+    const auto [found, checked, notSaved] = m_check->result();
     checkNext();
+    for (const hexjpg::ConversionResult &failed : notSaved)
+        warnLater(hexjpg::notWritten(failed.path, failed.error));
     if (!checked.written.ok()) {
         warnLater(hexjpg::notWritten(checked.written.path, checked.written.error));
         return;

@@ -2,12 +2,17 @@
 
 // The window receiving from a serial port: what arrives goes to the end of the text panel a little
 // at a time, and each picture is written and checked off the window's thread, then handed to the
-// window to show. Warnings wait their turn, one box at a time.
+// window to show. What the window sends, and a port lost and back, go on lines of their own,
+// marked. A port lost is opened again for as long as chosen. Warnings wait their turn, one box at
+// a time.
 
 #include "picture_finder.h"
 #include "picture_loader.h"
+#include "receive_choices.h"
 #include "serial_port.h"
+#include "series_names.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -15,9 +20,11 @@
 
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QTimer;
 class QWidget;
+class Reconnector;
 class SerialSource;
 class TextPanel;
 template <typename T> class QFutureWatcher;
@@ -31,13 +38,13 @@ public:
     Receiver(TextPanel *panel, const QString &folder, const hexjpg::PictureLoader &loader,
              QWidget *window);
 
-    // Returns false, having said why, when the port does not open. command, when there is one, is
-    // sent once it is open.
-    bool start(const QString &port, const hexjpg::SerialPort::Settings &settings,
-               const QByteArray &command = {});
+    // Returns false, having said why, when the port does not open. The command, when there is one,
+    // is sent once it is open.
+    bool start(const ReceiveChoices &choices);
     // The command sent again (再次发送).
     void sendAgain();
     void stop();
+    // Receiving, or waiting for the port to come back.
     bool isReceiving() const;
 
 signals:
@@ -45,12 +52,20 @@ signals:
     void pictureShown(const hexjpg::LoadedPicture &picture, qint64 bytes, const QString &tooltip);
     // Receiving ended (the port lost, or stopped).
     void ended();
+    // How receiving goes, in a few words, kept up to date while it lasts.
+    void status(const QString &words);
 
 private:
     // A picture that came from the serial port, written and checked off the window's thread.
     struct Checked {
         hexjpg::FoundPicture found;
         hexjpg::WrittenPicture checked;
+        std::vector<hexjpg::ConversionResult> notSaved; // pictures of the series not written
+    };
+    // A picture waiting to be written, and its name in the series when every one is kept.
+    struct Waiting {
+        hexjpg::ArrivedPicture arrived;
+        QString seriesName;
     };
 
     void text(const QByteArray &utf8);
@@ -59,6 +74,10 @@ private:
     void checkNext();
     void checked();
     void portEnded(const QString &reason);
+    void portBack();
+    void gaveUp();
+    void note(const QString &line);
+    void showStatus();
     void warnLater(const QString &message, const QString &details = {}, bool always = false);
     void showNextWarning();
 
@@ -69,9 +88,17 @@ private:
     SerialSource *m_source = nullptr;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     QString m_pending; // arrived, not yet in the panel
+    ReceiveChoices m_choices;
     QByteArray m_command;
+    QString m_lost; // why the port went away, while it is waited for
     QTimer *m_flush;
-    std::optional<hexjpg::ArrivedPicture> m_next; // the newest one waiting to be checked
+    QTimer *m_statusTimer;
+    Reconnector *m_reconnector = nullptr;
+    hexjpg::SeriesNames m_series{QString()};
+    std::vector<Waiting> m_waiting; // with every picture kept, all of them; else the newest
+    QElapsedTimer m_clock;          // since receiving started
+    qint64 m_bytesBefore = 0;       // received before the port was last opened
+    qint64 m_pictures = 0, m_incomplete = 0;
     QFutureWatcher<Checked> *m_check;
     QList<std::pair<QString, QString>> m_warnings; // message and details, waiting their turn
     bool m_warningOpen = false;

@@ -9,12 +9,16 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 using namespace Qt::StringLiterals;
 
@@ -60,6 +64,19 @@ SerialDialog::SerialDialog(QWidget *parent)
     commandIsHex = new QCheckBox(Words::tr("十六进制"), this);
     commandIsHex->setObjectName(u"commandIsHex"_s);
 
+    reconnectSeconds = new QSpinBox(this);
+    reconnectSeconds->setObjectName(u"reconnectSeconds"_s);
+    reconnectSeconds->setRange(0, 3600);
+    reconnectSeconds->setValue(ReceiveChoices::kDefaultReconnectSeconds);
+    reconnectSeconds->setSuffix(Words::tr(" 秒"));
+    reconnectSeconds->setSpecialValueText(Words::tr("不重新打开"));
+    saveEach = new QCheckBox(Words::tr("每张图片另存到(&F)："), this);
+    saveEach->setObjectName(u"saveEach"_s);
+    saveFolder = new QLineEdit(this);
+    saveFolder->setObjectName(u"saveFolder"_s);
+    auto *browse = new QPushButton(Words::tr("浏览…"), this);
+    connect(browse, &QPushButton::clicked, this, &SerialDialog::chooseFolder);
+
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *start = buttons->addButton(Words::tr("开始"), QDialogButtonBox::AcceptRole);
     start->setObjectName(u"start"_s);
@@ -71,6 +88,8 @@ SerialDialog::SerialDialog(QWidget *parent)
     connect(baudRate, &QComboBox::currentTextChanged, this, &SerialDialog::check);
     connect(commandText, &QLineEdit::textChanged, this, &SerialDialog::check);
     connect(commandIsHex, &QCheckBox::toggled, this, &SerialDialog::check);
+    connect(saveEach, &QCheckBox::toggled, this, &SerialDialog::check);
+    connect(saveFolder, &QLineEdit::textChanged, this, &SerialDialog::check);
 
     auto *form = new QFormLayout(this);
     form->addRow(Words::tr("串口(&P)："), ports);
@@ -89,6 +108,11 @@ SerialDialog::SerialDialog(QWidget *parent)
     send->addWidget(commandText, 1);
     send->addWidget(commandIsHex);
     form->addRow(Words::tr("发送(&S)："), send);
+    form->addRow(Words::tr("断开后重新打开(&R)："), reconnectSeconds);
+    auto *save = new QHBoxLayout;
+    save->addWidget(saveFolder, 1);
+    save->addWidget(browse);
+    form->addRow(saveEach, save);
     form->addRow(buttons);
     check();
 }
@@ -112,14 +136,59 @@ hexjpg::SerialPort::Settings SerialDialog::settings() const
 
 std::optional<QByteArray> SerialDialog::command() const
 {
-    return commandIsHex->isChecked() ? hexjpg::commandFromHex(commandText->text())
-                                     : hexjpg::commandFromText(commandText->text());
+    return choices().commandBytes();
 }
 
-// 开始 waits for a port, a rate, and a command that reads.
+void SerialDialog::setChoices(const ReceiveChoices &choices)
+{
+    // A kept port is chosen by its place in the system when it is listed, else shown as typed.
+    const int listed = ports->findData(choices.port);
+    if (listed >= 0)
+        ports->setCurrentIndex(listed);
+    else if (!choices.port.isEmpty())
+        ports->setCurrentText(choices.port);
+    baudRate->setCurrentText(QString::number(choices.settings.baud));
+    dtr->setChecked(choices.settings.dtr);
+    rts->setChecked(choices.settings.rts);
+    commandText->setText(choices.command);
+    commandIsHex->setChecked(choices.commandIsHex);
+    reconnectSeconds->setValue(choices.reconnectSeconds);
+    saveEach->setChecked(choices.saveEach);
+    saveFolder->setText(QDir::toNativeSeparators(choices.saveFolder));
+    check();
+}
+
+ReceiveChoices SerialDialog::choices() const
+{
+    ReceiveChoices choices;
+    choices.port = port();
+    choices.settings = settings();
+    choices.command = commandText->text();
+    choices.commandIsHex = commandIsHex->isChecked();
+    choices.reconnectSeconds = reconnectSeconds->value();
+    choices.saveEach = saveEach->isChecked();
+    choices.saveFolder = QDir::fromNativeSeparators(saveFolder->text().trimmed());
+    return choices;
+}
+
+void SerialDialog::chooseFolder()
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, Words::tr("每张图片另存到"), saveFolder->text());
+    if (folder.isEmpty())
+        return;
+    saveFolder->setText(QDir::toNativeSeparators(folder));
+    saveEach->setChecked(true);
+}
+
+// 开始 waits for a port, a rate, a command that reads, and, when every picture is kept, a folder
+// that is there.
 void SerialDialog::check()
 {
+    const QString folder = saveFolder->text().trimmed();
+    const bool folderReady = !saveEach->isChecked() || (!folder.isEmpty() && QFileInfo(folder).isDir());
     if (auto *buttons = findChild<QDialogButtonBox *>())
         if (auto *start = buttons->findChild<QPushButton *>(u"start"_s))
-            start->setEnabled(!port().isEmpty() && baud() > 0 && command().has_value());
+            start->setEnabled(!port().isEmpty() && baud() > 0 && command().has_value() &&
+                              folderReady);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
-// 从串口接收: which port, at which baud rate, with which levels of DTR and RTS, and a command for
-// the board to send once the port is open. The ports the system lists, with what they are; a port
-// it does not list (a pty, say) may be typed in.
+// 从串口接收: which port, at which baud rate, with which levels of DTR and RTS, a command for the
+// board to send once the port is open, how long a port lost is waited for, and a folder that keeps
+// every picture. The ports the system lists, with what they are; a port it does not list (a pty,
+// say) may be typed in.
 
+#include "receive_choices.h"
 #include "serial_port.h"
 
 #include <QByteArray>
@@ -14,12 +16,17 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 class SerialDialog : public QDialog {
     Q_OBJECT
 
 public:
     explicit SerialDialog(QWidget *parent = nullptr);
+
+    // The dialog shows choices (the last ones kept); choices() is what it shows now.
+    void setChoices(const ReceiveChoices &choices);
+    ReceiveChoices choices() const;
 
     QString port() const;
     qint32 baud() const; // 0 when what was typed is no rate
@@ -33,7 +40,11 @@ public:
     QCheckBox *rts;
     QLineEdit *commandText; // text with \r \n \xNN escapes, or hex pairs
     QCheckBox *commandIsHex;
+    QSpinBox *reconnectSeconds; // 0: a port lost ends receiving
+    QCheckBox *saveEach;
+    QLineEdit *saveFolder;
 
 private:
+    void chooseFolder();
     void check();
 };

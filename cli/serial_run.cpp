@@ -11,6 +11,7 @@
 #include "hex_to_jpeg.h"
 #include "interruption.h"
 #include "picture_loader.h"
+#include "reconnector.h"
 #include "serial_source.h"
 
 #include <QCoreApplication>
@@ -30,8 +31,6 @@ namespace {
 
 // How often a stop asked for (Ctrl+C, SIGTERM) is looked for while receiving.
 constexpr int kStopCheckMs = 50;
-// A port that went away is opened again this often.
-constexpr int kRetryMs = 500;
 // The status line is brought up to date this often.
 constexpr int kStatusMs = 500;
 
@@ -51,7 +50,11 @@ public:
         connect(&m_source, &SerialSource::garbled, this, &SerialRun::warn);
         connect(&m_source, &SerialSource::ended, this, &SerialRun::ended);
         connect(&m_stopCheck, &QTimer::timeout, this, &SerialRun::checkStop);
-        connect(&m_retry, &QTimer::timeout, this, &SerialRun::retry);
+        connect(&m_reconnector, &Reconnector::back, this, &SerialRun::portBack);
+        connect(&m_reconnector, &Reconnector::gaveUp, this, [this] {
+            m_output.say(Words::tr("串口 %1 没有回来").arg(m_options.serial));
+            finish();
+        });
         m_checker.moveToThread(&m_checking);
         m_checking.start();
     }
@@ -152,8 +155,8 @@ private:
         if (!hexjpg::interruptionRequested())
             return;
         hexjpg::clearInterruption();
-        if (m_retry.isActive()) { // waiting for the port to come back
-            m_retry.stop();
+        if (m_reconnector.isWaiting()) {
+            m_reconnector.cancel();
             return finish();
         }
         m_source.close();
@@ -274,34 +277,23 @@ private:
         finish();
     }
 
-    // The port went away (a board that resets, a cable pulled): it is opened again, by the same
-    // name, every half second until it comes back or the time allowed has passed.
+    // The port went away: it is waited for, by the same name.
     void waitForPort(const QString &reason)
     {
         m_bytesBefore += m_source.stream().received();
-        m_output.say(Words::tr("每半秒试一次重新打开串口 %1，最多 %2 秒")
-                         .arg(m_options.serial)
-                         .arg(m_options.reconnectMs / 1000.0));
+        m_output.say(Reconnector::waitingWords(m_options.serial, m_options.reconnectMs));
         if (m_options.json)
             m_output.printJsonLine({{u"event"_s, u"lost"_s}, {u"reason"_s, reason}});
-        m_waited.start();
-        m_retry.start(kRetryMs);
+        m_reconnector.begin(m_options.serial, portSettings(), m_options.reconnectMs);
     }
 
-    void retry()
+    void portBack()
     {
-        if (m_source.open(m_options.serial, portSettings())) {
-            m_retry.stop();
-            m_lost.clear();
-            m_output.say(Words::tr("串口 %1 又打开了，继续接收").arg(m_options.serial));
-            if (m_options.json)
-                m_output.printJsonLine({{u"event"_s, u"back"_s}});
-            sendCommand();
-        } else if (m_waited.elapsed() >= m_options.reconnectMs) {
-            m_retry.stop();
-            m_output.say(Words::tr("串口 %1 没有回来").arg(m_options.serial));
-            finish();
-        }
+        m_lost.clear();
+        m_output.say(Words::tr("串口 %1 又打开了，继续接收").arg(m_options.serial));
+        if (m_options.json)
+            m_output.printJsonLine({{u"event"_s, u"back"_s}});
+        sendCommand();
     }
 
     // Reading ends; the run ends once the pictures that came have been written and told.
@@ -347,11 +339,10 @@ private:
     SerialSource m_source;
     QTimer m_stopCheck;
     QTimer m_sendAgain;
-    QTimer m_retry; // opening the port again
+    Reconnector m_reconnector{&m_source};
     QTimer m_statusTimer;
     QElapsedTimer m_clock; // since the port was first opened
     qint64 m_incomplete = 0;
-    QElapsedTimer m_waited;
     qint64 m_bytesBefore = 0; // received before the port was last opened
     hexjpg::SeriesNames m_series;
     QThread m_checking;

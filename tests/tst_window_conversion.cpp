@@ -1,25 +1,19 @@
 // The window converting: the click on 转换 with its progress bar and messages, the forgiving
-// reading and the check beside the window, failed writes, and pictures from a serial port.
-// The receiving test runs before any test presses 退出, whose QCoreApplication::exit() ends
-// every modal box after it.
+// reading and the check beside the window, and failed writes.
 
 #include "cut_captures.h"
 #include "diagnosis.h"
 #include "main_window.h"
-#include "serial_dialog.h"
 #include "startup.h"
 #include "test_support.h"
 #include "window_fixture.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -40,17 +34,6 @@ using testing::readAll;
 
 namespace {
 
-// A pty pair from socat: device, the port the window opens, and camera, the board's end.
-bool startPty(QProcess &pty, const QString &device, const QString &camera)
-{
-    pty.start(QStandardPaths::findExecutable(u"socat"_s),
-              {u"pty,raw,echo=0,link="_s + device, u"pty,raw,echo=0,link="_s + camera});
-    QDeadlineTimer deadline(5000);
-    while (!(QFileInfo::exists(device) && QFileInfo::exists(camera)) && !deadline.hasExpired())
-        QTest::qWait(10);
-    return QFileInfo::exists(device) && QFileInfo::exists(camera);
-}
-
 } // namespace
 
 class TestWindowConversion : public QObject {
@@ -61,11 +44,6 @@ private slots:
     void cleanup() { m_fixture.tearDown(); }
 
     void checkRunsAsideAndCanBeCancelled();
-    void receiving_data();
-    void receiving();
-    void receivingSendsTheCommand();
-    void receiveDialogReadsTheCommand_data();
-    void receiveDialogReadsTheCommand();
     void conversion_data();
     void conversion();
     void progressTrace();
@@ -109,124 +87,6 @@ void TestWindowConversion::checkRunsAsideAndCanBeCancelled()
              qPrintable(m_fixture.answerer->shown.value(0).text));
     QVERIFY(m_fixture.window->Image1->pixmap().isNull());
     QCOMPARE(readAll(m_fixture.folder->filePath(u"1.jpg"_s)), bomb);
-}
-
-// Receiving from a serial port (a pty pair from socat): what comes goes into the panel, each
-// picture is written and shown with its diagnosis, and a lost port is told, what came kept.
-void TestWindowConversion::receiving_data()
-{
-    QTest::addColumn<bool>("port"); // a pty pair, or a port that does not exist
-    QTest::addColumn<QString>("said");
-
-    QTest::newRow("a picture, then the device goes") << true << u"断开"_s;
-    QTest::newRow("no such port") << false << u"找不到串口"_s;
-}
-
-void TestWindowConversion::receiving()
-{
-    QFETCH(bool, port);
-    QFETCH(QString, said);
-    if (QStandardPaths::findExecutable(u"socat"_s).isEmpty())
-        QSKIP("socat is not installed");
-    const QString device = m_fixture.folder->filePath(u"port"_s),
-                  camera = m_fixture.folder->filePath(u"camera"_s);
-    QProcess pty;
-    if (port)
-        QVERIFY(startPty(pty, device, camera));
-    QCOMPARE(m_fixture.window->startReceiving(device, 115200), port);
-    QCOMPARE(m_fixture.window->stopAction->isVisible(), port);
-    if (port) {
-        const QByteArray jpeg = testing::makeJpeg({120, 90});
-        QFile line(camera);
-        QVERIFY(line.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        QByteArray text = "cam ready\r\n";
-        for (qsizetype i = 0; i < jpeg.size(); i += 16)
-            text += jpeg.mid(i, 16).toHex(' ') + "\r\n";
-        line.write(text + jpeg.first(100));
-        QTRY_COMPARE(readAll(m_fixture.folder->filePath(u"1.jpg"_s)), jpeg);
-        QTRY_VERIFY(m_fixture.window->Image1->isVisible());
-        QVERIFY(m_fixture.window->Image1->toolTip().contains(u"第 1 张图片"_s));
-        QTRY_VERIFY(m_fixture.window->Text1->toPlainText().startsWith(u"cam ready\nff d8"_s));
-        QCOMPARE(m_fixture.window->Label2->text(),
-                 u"文本总行数：%1"_s.arg(
-                     std::floor(2.0 *
-                                    (m_fixture.window->Text1->content().size() +
-                                     m_fixture.window->Text1->content().lineBreaks()) /
-                                    96.0 +
-                                1.0)));
-        pty.kill();
-        pty.waitForFinished();
-    }
-    QTRY_VERIFY(std::any_of(m_fixture.answerer->shown.begin(), m_fixture.answerer->shown.end(),
-                            [&](const auto &shown) { return shown.text.contains(said); }));
-    QTRY_VERIFY(m_fixture.window->receiveAction->isVisible());
-    QVERIFY(!m_fixture.window->stopAction->isVisible());
-}
-
-// The command for the board goes out once the port is open, and again with 再次发送, which shows
-// only while receiving with a command.
-void TestWindowConversion::receivingSendsTheCommand()
-{
-#ifdef Q_OS_UNIX
-    if (QStandardPaths::findExecutable(u"socat"_s).isEmpty())
-        QSKIP("socat is not installed");
-    const QString device = m_fixture.folder->filePath(u"port"_s),
-                  camera = m_fixture.folder->filePath(u"camera"_s);
-    QProcess pty;
-    QVERIFY(startPty(pty, device, camera));
-    const int board =
-        ::open(QFile::encodeName(camera).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    QVERIFY(board >= 0);
-    QByteArray heard;
-    auto hear = [&] {
-        char block[64];
-        const ssize_t n = ::read(board, block, sizeof block);
-        if (n > 0)
-            heard.append(block, n);
-        return heard;
-    };
-    QVERIFY(m_fixture.window->startReceiving(device, {115200, false, false}, "c\r\n"));
-    QTRY_COMPARE(hear(), QByteArray("c\r\n"));
-    QVERIFY(m_fixture.window->sendAgainAction->isVisible());
-    m_fixture.window->sendAgainAction->trigger();
-    QTRY_COMPARE(hear(), QByteArray("c\r\nc\r\n"));
-    m_fixture.window->stopReceiving();
-    QTRY_VERIFY(!m_fixture.window->sendAgainAction->isVisible());
-    ::close(board);
-#else
-    QSKIP("the pty pair is made on POSIX systems");
-#endif
-}
-
-void TestWindowConversion::receiveDialogReadsTheCommand_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<QByteArray>("command"); // null: 开始 stays off
-    QTest::newRow("none") << QString() << false << QByteArray("");
-    QTest::newRow("text with escapes") << u"c\\r\\n"_s << false << QByteArray("c\r\n");
-    QTest::newRow("a broken escape") << u"c\\q"_s << false << QByteArray();
-    QTest::newRow("hex pairs") << u"56 00 36 01 00"_s << true
-                               << QByteArray("\x56\x00\x36\x01\x00", 5);
-    QTest::newRow("a hex digit left over") << u"56 0"_s << true << QByteArray();
-}
-
-void TestWindowConversion::receiveDialogReadsTheCommand()
-{
-    QFETCH(QString, typed);
-    QFETCH(bool, hex);
-    QFETCH(QByteArray, command);
-    SerialDialog dialog;
-    dialog.ports->setCurrentText(u"/dev/ttyUSB0"_s);
-    dialog.commandIsHex->setChecked(hex);
-    dialog.commandText->setText(typed);
-    auto *start = dialog.findChild<QPushButton *>(u"start"_s);
-    QVERIFY(start);
-    QCOMPARE(start->isEnabled(), !command.isNull());
-    if (!command.isNull())
-        QCOMPARE(dialog.command().value(), command);
-    dialog.dtr->setChecked(true);
-    QVERIFY(dialog.settings().dtr && !dialog.settings().rts);
 }
 
 void TestWindowConversion::conversion_data()

@@ -18,13 +18,18 @@ class Words {
 
 namespace hexjpg {
 
+bool isInstalled()
+{
+    QFile marker(QDir(QCoreApplication::applicationDirPath())
+                     .filePath(QStringLiteral(HEXJPG_DATA_FROM_PROGRAM) +
+                               u"/hexjpg/output-folder"_s));
+    return marker.open(QIODevice::ReadOnly) && marker.readAll().trimmed() == "pictures";
+}
+
 QString defaultOutputFolder()
 {
-    const QString program = QCoreApplication::applicationDirPath();
-    QFile marker(QDir(program).filePath(QStringLiteral(HEXJPG_DATA_FROM_PROGRAM) +
-                                        u"/hexjpg/output-folder"_s));
-    if (!marker.open(QIODevice::ReadOnly) || marker.readAll().trimmed() != "pictures")
-        return program;
+    if (!isInstalled())
+        return QCoreApplication::applicationDirPath();
     QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (pictures.isEmpty())
         pictures = QDir::home().filePath(u"Pictures"_s);

@@ -26,6 +26,8 @@ inline constexpr QStringView kOutputFileName = u"1.jpg";
 // installed, and never in the system's program folder. An installation says so with the file
 // hexjpg/output-folder in its data folder, which the install rules put there.
 QString defaultOutputFolder();
+// Whether the program runs installed (the marker above is there), not from a folder of its own.
+bool isInstalled();
 
 // The output file in folder, joined with the platform's separator.
 QString outputPath(const QString &folder, QStringView name = kOutputFileName);

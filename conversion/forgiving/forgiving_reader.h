@@ -21,6 +21,11 @@
 
 namespace hexjpg {
 
+// Lines that a program writes of its own among what it received (what it sent to the board, a port
+// lost and back) begin with one of these marks; the reading leaves such lines out whole.
+inline constexpr char16_t kSentMark = u'\u2192'; // →
+inline constexpr char16_t kNoteMark = u'\u203b'; // ※
+
 // Characters the reading passed over: line and column count from 1, in characters.
 struct SkippedSpan {
     qint64 line = 0;
