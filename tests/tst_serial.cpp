@@ -72,6 +72,8 @@ private slots:
     void listPorts();
     void sendsToTheBoard_data();
     void sendsToTheBoard();
+    void modemLinesAsChosen_data();
+    void modemLinesAsChosen();
     void reconnects_data();
     void reconnects();
     void savesEachPicture();
@@ -376,6 +378,62 @@ void TestSerial::sendsToTheBoard()
         cli.terminate();
     QVERIFY(cli.waitForFinished(20000));
     QVERIFY(cli.readAllStandardOutput().count("\"event\":\"sent\"") >= times);
+}
+
+// DTR and RTS at the levels chosen, and a line chosen low never raised on the way there (the
+// levels recorded by modem_lines.cpp, through the ioctl calls the tool makes, also under Wine).
+void TestSerial::modemLinesAsChosen_data()
+{
+    QTest::addColumn<bool>("dtr");
+    QTest::addColumn<bool>("rts");
+    QTest::newRow("both low (ESP32-CAM)") << false << false;
+    QTest::newRow("DTR high (native USB)") << true << false;
+    QTest::newRow("RTS high") << false << true;
+    QTest::newRow("both high") << true << true;
+}
+
+void TestSerial::modemLinesAsChosen()
+{
+    QFETCH(bool, dtr);
+    QFETCH(bool, rts);
+#ifdef MODEM_LINES
+    const QString programEnd = com7End();
+    startPty(programEnd);
+    const QString log = m_dir.filePath(u"modem-lines"_s);
+    QFile::remove(log);
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LD_PRELOAD"_s, QStringLiteral(MODEM_LINES));
+    environment.insert(u"HEXJPG_MODEM_LOG"_s, log);
+    cli.setProcessEnvironment(environment);
+    QTemporaryDir out;
+    const auto level = [](bool on) { return on ? u"on"_s : u"off"_s; };
+    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--dtr"_s, level(dtr), u"--rts"_s,
+                   level(rts), u"--dir"_s, shownPath(out.path())});
+    const QString wanted = u"dtr=%1 rts=%2"_s.arg(int(dtr)).arg(int(rts));
+    auto levels = [&] { return QString::fromLatin1(testing::readAll(log)).split(u'\n', Qt::SkipEmptyParts); };
+    QTRY_VERIFY_WITH_TIMEOUT(levels().value(levels().size() - 1) == wanted ||
+                                 cli.state() == QProcess::NotRunning,
+                             20000);
+    QTest::qWait(300); // nothing more changes them
+    if (underWine())
+        ::kill(pid_t(cli.processId()), SIGINT);
+    else
+        cli.terminate();
+    QVERIFY(cli.waitForFinished(20000));
+    const QStringList seen = levels();
+    QVERIFY2(!seen.isEmpty() && seen.back() == wanted, qPrintable(seen.join(u", "_s)));
+    bool dtrWas = true, rtsWas = true; // as the kernel leaves them at open
+    for (const QString &line : seen) {
+        const bool dtrNow = line.startsWith(u"dtr=1"_s), rtsNow = line.endsWith(u"rts=1"_s);
+        QVERIFY2((dtr || dtrWas || !dtrNow) && (rts || rtsWas || !rtsNow),
+                 qPrintable(u"a line chosen low was raised: "_s + seen.join(u", "_s)));
+        dtrWas = dtrNow;
+        rtsWas = rtsNow;
+    }
+#else
+    QSKIP("the modem lines are recorded on Linux");
+#endif
 }
 
 // A board that resets: the port goes away and comes back by the same name. The picture under way

@@ -265,7 +265,7 @@ void TestWindowReceiving::portLostAndBack()
     QVERIFY(m_fixture.window->startReceiving(choices));
     QTRY_COMPARE(pty.heard(), QByteArray("c"));
     pty.stop();
-    QTRY_VERIFY(m_fixture.window->receivingStatus->text().contains(u"正在重新打开"_s));
+    QTRY_VERIFY(m_fixture.window->receivingStatus->toolTip().contains(u"正在重新打开"_s));
     QVERIFY(m_fixture.window->stopAction->isVisible());
     QVERIFY(m_fixture.window->isReceiving());
     QTRY_VERIFY(m_fixture.window->Text1->toPlainText().contains(u"\u203b 每半秒试一次"_s));
@@ -278,7 +278,7 @@ void TestWindowReceiving::portLostAndBack()
     QVERIFY(m_fixture.answerer->shown.isEmpty());
     // Stopped while the port is away, it waits no more.
     pty.stop();
-    QTRY_VERIFY(m_fixture.window->receivingStatus->text().contains(u"正在重新打开"_s));
+    QTRY_VERIFY(m_fixture.window->receivingStatus->toolTip().contains(u"正在重新打开"_s));
     m_fixture.window->stopReceiving();
     QVERIFY(!m_fixture.window->isReceiving());
     QVERIFY(m_fixture.window->receiveAction->isVisible());

@@ -6,6 +6,7 @@
 // that never ends is read up to its last blank once it is long; one without any blank stops the
 // reading. Unit is char16_t (a QString's text) or unsigned char (UTF-8).
 
+#include "forgiving_reader.h"
 #include "hex_decode.h"
 
 #include <QtGlobal>
@@ -79,6 +80,16 @@ public:
         while (from < limit && !isBreak(at(from)))
             ++from;
         return from;
+    }
+    // Whether the line that begins at i is one a program wrote of its own (kSentMark, kNoteMark).
+    bool ownLine(qint64 i) const
+    {
+        if constexpr (sizeof(Unit) == sizeof(char16_t))
+            return at(i) == kSentMark || at(i) == kNoteMark;
+        else // the marks in UTF-8: E2 86 92 and E2 80 BB
+            return i + 2 < m_n && at(i) == 0xe2 &&
+                   ((at(i + 1) == 0x86 && at(i + 2) == 0x92) ||
+                    (at(i + 1) == 0x80 && at(i + 2) == 0xbb));
     }
     qint64 nextLine(qint64 end) const
     {

@@ -111,6 +111,13 @@ void TokenReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger,
             i = t.nextLine(i);
             continue;
         }
+        if (t.ownLine(i) && (i == 0 ? !m_midLine : isBreak(t.at(i - 1)))) {
+            const qint64 end = t.lineEnd(i);
+            ledger.skip(i, end);
+            ++ledger.out().wordLines;
+            i = end;
+            continue;
+        }
         if (m_inComment) { // up to */ or the end of the line
             qint64 j = i;
             while (j < n && !isBreak(t.at(j)) &&
@@ -187,6 +194,7 @@ void TokenReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger,
         i = j;
     }
     endLine();
+    m_midLine = n > 0 && !isBreak(t.at(n - 1));
 }
 
 template unsigned readToken(const TextWindow<char16_t> &, qint64, qint64, bool, Ledger<char16_t> *);

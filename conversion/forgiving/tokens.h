@@ -40,6 +40,7 @@ private:
     // What goes on from one block to the next: the line under way, and a comment left open.
     LineTally m_tally;
     bool m_inComment = false;
+    bool m_midLine = false; // the last block read ended inside a line
 };
 
 } // namespace hexjpg::forgiving
