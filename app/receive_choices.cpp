@@ -35,8 +35,8 @@ ReceiveChoices ReceiveChoices::load(const QSettings &settings)
     bool ok = false;
     const int seconds =
         settings.value(u"receive/reconnectSeconds"_s, kDefaultReconnectSeconds).toInt(&ok);
-    choices.reconnectSeconds = ok ? std::clamp(seconds, 0, kMaxReconnectSeconds)
-                                  : kDefaultReconnectSeconds;
+    choices.reconnectSeconds =
+        ok ? std::clamp(seconds, 0, kMaxReconnectSeconds) : kDefaultReconnectSeconds;
     choices.saveEach = settings.value(u"receive/saveEach"_s, false).toBool();
     choices.saveFolder = settings.value(u"receive/saveFolder"_s).toString();
     return choices;
@@ -64,8 +64,8 @@ std::unique_ptr<QSettings> openSettings(const QString &programFolder, bool insta
     // Whether the folder takes the file is found by opening it, as permissions may not tell.
     if (QFile file(beside); file.open(QIODevice::ReadWrite | QIODevice::Append))
         return std::make_unique<QSettings>(beside, QSettings::IniFormat);
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                           u"/hexjpg"_s;
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/hexjpg"_s;
     QDir().mkpath(folder);
     return std::make_unique<QSettings>(QDir(folder).filePath(kIniName), QSettings::IniFormat);
 }

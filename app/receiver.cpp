@@ -13,8 +13,8 @@
 #include <QLocale>
 #include <QTimer>
 
-#include <algorithm>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -152,7 +152,8 @@ void Receiver::gaveUp()
 // leave it out whole.
 void Receiver::note(const QString &line)
 {
-    const QStringView before = m_pending.isEmpty() ? m_panel->content().text() : QStringView(m_pending);
+    const QStringView before =
+        m_pending.isEmpty() ? m_panel->content().text() : QStringView(m_pending);
     if (!before.isEmpty() && before.back() != u'\n' && before.back() != u'\r')
         m_pending += u"\r\n"_s;
     m_pending += line + u"\r\n"_s;
@@ -228,8 +229,7 @@ void Receiver::checkNext()
         return;
     hexjpg::DecodeLimits limits = m_loader.limits();
     limits.deadline = QDeadlineTimer(hexjpg::kArrivedCheckMs);
-    auto work = [waiting = std::move(m_waiting), folder = m_folder,
-                 series = m_choices.saveFolder,
+    auto work = [waiting = std::move(m_waiting), folder = m_folder, series = m_choices.saveFolder,
                  loader = hexjpg::PictureLoader(m_loader.displaySize(), limits)] {
         const hexjpg::ArrivedPicture &newest = waiting.back().arrived;
         Checked result{newest.found,

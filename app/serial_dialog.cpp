@@ -186,7 +186,8 @@ void SerialDialog::chooseFolder()
 void SerialDialog::check()
 {
     const QString folder = saveFolder->text().trimmed();
-    const bool folderReady = !saveEach->isChecked() || (!folder.isEmpty() && QFileInfo(folder).isDir());
+    const bool folderReady =
+        !saveEach->isChecked() || (!folder.isEmpty() && QFileInfo(folder).isDir());
     if (auto *buttons = findChild<QDialogButtonBox *>())
         if (auto *start = buttons->findChild<QPushButton *>(u"start"_s))
             start->setEnabled(!port().isEmpty() && baud() > 0 && command().has_value() &&

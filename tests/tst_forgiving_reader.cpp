@@ -106,8 +106,8 @@ void TestForgivingReader::captures_data()
         row("pairs in lines") << joined(b, u"%1"_s, u" "_s, 16) << b << u"每两个"_s;
         row("pairs in lines, among the receiving window's own lines")
             << u"\u2192 已发送：56 00 36 01 00 0a 0b 0c 0d 0e 0f 10\n"_s +
-                   joined(b, u"%1"_s, u" "_s, 16).replace(u"\n"_s,
-                                                         u"\n\u203b 串口 COM5 又打开了 ff d8\n"_s)
+                   joined(b, u"%1"_s, u" "_s, 16)
+                       .replace(u"\n"_s, u"\n\u203b 串口 COM5 又打开了 ff d8\n"_s)
             << b << u"跳过了"_s;
         row("Arduino, unpadded") << testing::unpaddedDump(b) << b << u"单个数字也算一个字节"_s;
         row("serial monitor with timestamps")

@@ -411,7 +411,9 @@ void TestSerial::modemLinesAsChosen()
     startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--dtr"_s, level(dtr), u"--rts"_s,
                    level(rts), u"--dir"_s, shownPath(out.path())});
     const QString wanted = u"dtr=%1 rts=%2"_s.arg(int(dtr)).arg(int(rts));
-    auto levels = [&] { return QString::fromLatin1(testing::readAll(log)).split(u'\n', Qt::SkipEmptyParts); };
+    auto levels = [&] {
+        return QString::fromLatin1(testing::readAll(log)).split(u'\n', Qt::SkipEmptyParts);
+    };
     QTRY_VERIFY_WITH_TIMEOUT(levels().value(levels().size() - 1) == wanted ||
                                  cli.state() == QProcess::NotRunning,
                              20000);

@@ -18,8 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -59,8 +59,7 @@ public:
         const QString socat = QStandardPaths::findExecutable(u"socat"_s);
         if (socat.isEmpty())
             return;
-        m_socat.start(socat,
-                      {u"pty,raw,echo=0,link="_s + port, u"pty,raw,echo=0,link="_s + board});
+        m_socat.start(socat, {u"pty,raw,echo=0,link="_s + port, u"pty,raw,echo=0,link="_s + board});
         QDeadlineTimer deadline(5000);
         while (!(QFileInfo::exists(port) && QFileInfo::exists(board)) && !deadline.hasExpired())
             QTest::qWait(10);
@@ -99,6 +98,7 @@ public:
     }
     void say(const QByteArray &bytes)
     {
+        Q_UNUSED(bytes) // on POSIX systems only
 #ifdef Q_OS_UNIX
         for (qsizetype done = 0; m_fd >= 0 && done < bytes.size();) {
             const ssize_t n = ::write(m_fd, bytes.constData() + done, bytes.size() - done);
@@ -376,8 +376,8 @@ void TestWindowReceiving::keptChoicesReadSafely_data()
     QTest::newRow("nothing kept") << QString() << 115200 << 30;
     QTest::newRow("no numbers") << u"baud=fast\nreconnectSeconds=soon"_s << 115200 << 30;
     QTest::newRow("out of range") << u"baud=-9600\nreconnectSeconds=-5"_s << 115200 << 0;
-    QTest::newRow("too long a wait") << u"baud=2000000\nreconnectSeconds=999999"_s << 2000000
-                                     << 3600;
+    QTest::newRow("too long a wait")
+        << u"baud=2000000\nreconnectSeconds=999999"_s << 2000000 << 3600;
 }
 
 void TestWindowReceiving::keptChoicesReadSafely()

@@ -343,10 +343,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <translation>--baud, --count, --reconnect and --save-each go with --serial only</translation>
     </message>
     <message>
-        <source>每半秒试一次重新打开串口 %1，最多 %2 秒</source>
-        <translation>Trying to open serial port %1 again every half second, for %2 seconds at most</translation>
-    </message>
-    <message>
         <source>串口 %1 又打开了，继续接收</source>
         <translation>Serial port %1 is back; receiving goes on</translation>
     </message>
@@ -689,6 +685,32 @@ What arrived stays in the text box, and the pictures that arrived are all writte
         <source>再次发送</source>
         <translation>Send again</translation>
     </message>
+    <message>
+        <source>已发送：%1</source>
+        <translation>Sent: %1</translation>
+    </message>
+    <message>
+        <source>串口 %1 又打开了，继续接收</source>
+        <translation>Port %1 is open again; receiving goes on</translation>
+    </message>
+    <message>
+        <source>串口 %1 没有回来</source>
+        <translation>Port %1 did not come back</translation>
+    </message>
+    <message>
+        <source>
+串口 %1 没有回来。收到的内容留在文本框里，已收到的图片都已写入。</source>
+        <translation>
+Port %1 did not come back. What arrived stays in the text box, and every picture received has been written.</translation>
+    </message>
+    <message>
+        <source>串口 %1 断开了，正在重新打开…</source>
+        <translation>Port %1 was lost; opening it again…</translation>
+    </message>
+    <message>
+        <source>%1/秒，%2 张，%3 张/秒，%4 张不完整</source>
+        <translation>%1/s, %2 pictures, %3 pictures/s, %4 incomplete</translation>
+    </message>
 </context>
 <context>
     <name>JpegDecoder</name>
@@ -840,6 +862,30 @@ What arrived stays in the text box, and the pictures that arrived are all writte
         <source>发送(&amp;S)：</source>
         <translation>&amp;Send:</translation>
     </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>不重新打开</source>
+        <translation>Do not reopen</translation>
+    </message>
+    <message>
+        <source>每张图片另存到(&amp;F)：</source>
+        <translation>Also save every picture in (&amp;F):</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message>
+        <source>断开后重新打开(&amp;R)：</source>
+        <translation>Reopen a lost port for (&amp;R):</translation>
+    </message>
+    <message>
+        <source>每张图片另存到</source>
+        <translation>Save every picture in</translation>
+    </message>
 </context>
 <context>
     <name>SerialSource</name>
@@ -878,6 +924,10 @@ What arrived stays in the text box, and the pictures that arrived are all writte
     <message>
         <source>。这么高的波特率下，有的 USB 转串口芯片只支持固定的几种：可以试试低一些的，或者芯片确切支持的（CH340 用 1000000，不用 921600）</source>
         <translation>. At rates this high some USB-serial chips take only a fixed few: try a lower rate, or one the chip takes exactly (1000000 rather than 921600 for a CH340)</translation>
+    </message>
+    <message>
+        <source>每半秒试一次重新打开串口 %1，最多 %2 秒</source>
+        <translation>Trying to open port %1 again every half second, for up to %2 s</translation>
     </message>
 </context>
 <context>

@@ -20,9 +20,9 @@ namespace hexjpg {
 
 bool isInstalled()
 {
-    QFile marker(QDir(QCoreApplication::applicationDirPath())
-                     .filePath(QStringLiteral(HEXJPG_DATA_FROM_PROGRAM) +
-                               u"/hexjpg/output-folder"_s));
+    QFile marker(
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral(HEXJPG_DATA_FROM_PROGRAM) + u"/hexjpg/output-folder"_s));
     return marker.open(QIODevice::ReadOnly) && marker.readAll().trimmed() == "pictures";
 }
 

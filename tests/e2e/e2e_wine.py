@@ -55,7 +55,8 @@ def brownness(pixels):
 
 
 def receives_from_com7(folder, program):
-    """hexjpg.exe --serial COM7: a picture printed as pairs by a board appears, and is written."""
+    """hexjpg.exe --serial COM7: a picture printed as pairs by a board appears, and is written; the
+    board resets (its end of the line goes away and comes back), and the next one comes too."""
     links = os.environ.get('HEXJPG_COM_LINKS')
     if not links:
         print('no COM7 in this Wine prefix: receiving not tried')
@@ -84,6 +85,20 @@ def receives_from_com7(folder, program):
         w.wait_for('1.jpg from COM7', lambda: written.exists() and written.read_bytes() == jpeg, 30)
         w.wait_for('the picture from COM7', lambda: brownness(picture_area(origin)) > 30, 15)
         print('received from COM7: written and shown')
+        pty.kill()
+        pty.wait()
+        time.sleep(1.5)  # the window finds the port lost, and tries again every half second
+        pty = subprocess.Popen(['socat', f'pty,raw,echo=0,link={port}',
+                                f'pty,raw,echo=0,link={camera}'])
+        w.wait_for('the pty again', lambda: port.exists() and camera.exists(), 10)
+        w.run('convert', '-size', '160x120', 'gradient:red-green', '-quality', '85', str(picture))
+        again = picture.read_bytes()
+        time.sleep(3)  # COM7 opened again by the window
+        with open(camera, 'wb', buffering=0) as board:
+            board.write(w.dump(again, 16).encode() + b'\r\n')
+        w.wait_for('1.jpg from COM7 after the reset',
+                   lambda: written.exists() and written.read_bytes() == again, 30)
+        print('COM7 lost and opened again: the next picture written')
     finally:
         if app is not None and app.poll() is None:
             app.kill()
