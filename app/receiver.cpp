@@ -260,15 +260,20 @@ void Receiver::checked()
     const qint64 bytes = checked.written.bytesWritten;
     const QStringList diagnosis = hexjpg::diagnosePicture(picture, 0, bytes, bytes);
     if (picture.error != 0) {
+        const QString advice =
+            found.whole ? QString() : SerialSource::highRateAdvice(m_choices.settings.baud);
         warnLater(Words::tr("照片不正确！"), Words::tr("第 %1 张图片：%2\n%3")
-                                                 .arg(found.number)
-                                                 .arg(picture.errorString, found.problem));
+                                                     .arg(found.number)
+                                                     .arg(picture.errorString, found.problem) +
+                                                 advice);
         return;
     }
     emit pictureShown(picture, bytes,
                       Words::tr("第 %1 张图片\n").arg(found.number) + diagnosis.join(u'\n'));
+    // Pictures cut short at a high rate: the rate may be one the USB-serial chip does not take.
     if (const QString missing = hexjpg::incompleteness(picture, bytes); !missing.isEmpty())
-        warnLater(missing, diagnosis.join(u'\n'));
+        warnLater(missing + SerialSource::highRateAdvice(m_choices.settings.baud),
+                  diagnosis.join(u'\n'));
 }
 
 // A warning while receiving comes after the signal that caused it has returned, one box at a time:

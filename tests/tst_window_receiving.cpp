@@ -297,6 +297,7 @@ void TestWindowReceiving::everyPictureKeptAndCounted()
     ReceiveChoices choices = pty.choices();
     choices.saveEach = true;
     choices.saveFolder = series;
+    choices.settings.baud = 921600; // a cut picture at this rate brings advice on it
     QVERIFY(m_fixture.window->startReceiving(choices));
     QVERIFY(m_fixture.window->receivingStatus->isVisible());
     QList<QByteArray> sent;
@@ -318,6 +319,9 @@ void TestWindowReceiving::everyPictureKeptAndCounted()
     QTRY_VERIFY2(m_fixture.window->receivingStatus->toolTip().contains(u"，4 张，"_s) &&
                      m_fixture.window->receivingStatus->toolTip().endsWith(u"1 张不完整"_s),
                  qPrintable(m_fixture.window->receivingStatus->toolTip()));
+    QTRY_VERIFY(std::any_of(
+        m_fixture.answerer->shown.begin(), m_fixture.answerer->shown.end(),
+        [](const auto &shown) { return (shown.text + shown.details).contains(u"CH340"_s); }));
     m_fixture.window->stopReceiving();
     QVERIFY(!m_fixture.window->receivingStatus->isVisible());
 }
