@@ -1,5 +1,7 @@
 #include "file_run.h"
 
+#include "raw_output.h"
+
 #include "cli_words.h"
 
 #include "check.h"
@@ -76,13 +78,15 @@ private:
             return tooLong();
         if (const int status = readStart(); status >= 0)
             return status;
-        if (!m_options.forgiving && !m_options.all)
+        if (!m_options.forgiving && !m_options.all && !m_options.raw)
             return convertStreamed();
         QByteArray bytes;
         if (const int status = readWhole(bytes); status >= 0)
             return status;
         if (bytes.isEmpty())
             return empty();
+        if (m_options.raw)
+            return writeRawFrame(bytes, m_options, m_output, m_report);
         const hexjpg::FoundPictures found = hexjpg::findPictures(bytes);
         stopIfAsked();
         m_report.found(found.total);

@@ -104,6 +104,32 @@ static QString talkingOptions(const QCommandLineParser &parser,
     return {};
 }
 
+// --raw FORMAT --size WxH [--png]: why they do not go together, or nothing.
+static QString rawOptions(const QCommandLineParser &parser, const QCommandLineOption &raw,
+                          const QCommandLineOption &size, const QCommandLineOption &png,
+                          Options &options)
+{
+    if (!parser.isSet(raw) || !parser.isSet(size))
+        return Words::tr("--raw、--size 要一起用（--png 也要和它们一起用）");
+    options.raw = hexjpg::rawFormatNamed(parser.value(raw));
+    if (!options.raw) {
+        QStringList names;
+        for (const hexjpg::RawFormat format : hexjpg::rawFormats())
+            names << hexjpg::rawFormatName(format);
+        return Words::tr("没有这种原始图像格式：%1（可用的：%2）")
+            .arg(parser.value(raw), names.join(u", "_s));
+    }
+    const std::optional<QSize> typed = hexjpg::rawSizeFromText(parser.value(size));
+    if (!typed)
+        return Words::tr("--size 应当是宽x高，每边 1 到 16384，例如 320x240：%1")
+            .arg(parser.value(size));
+    options.rawSize = *typed;
+    if (hexjpg::isYuv(*options.raw) && typed->width() % 2 != 0)
+        return Words::tr("YUV 4:2:2 的宽度要是偶数：%1").arg(parser.value(size));
+    options.png = parser.isSet(png);
+    return {};
+}
+
 int parse(const QStringList &args, Options &options)
 {
     QCommandLineParser parser;
@@ -151,8 +177,17 @@ int parse(const QStringList &args, Options &options)
         u"reconnect"_s,
         Words::tr("串口断开后每半秒试一次重新打开它，最多这么多秒（默认 30，0 表示不等）。"),
         Words::tr("秒"));
+    const QCommandLineOption raw(
+        u"raw"_s,
+        Words::tr("字节是一帧原始图像（没有 JPEG 输出的摄像头）：rgb565（低字节在前）、rgb565be、"
+                  "rgb555、yuyv、uyvy、yvyu、vyuy、gray、rgb888 或 bgr888；要和 --size 一起用。"
+                  "写成 1.jpg（质量 95，4:4:4）。"),
+        Words::tr("格式"));
+    const QCommandLineOption size(u"size"_s, Words::tr("原始图像的宽和高，例如 320x240。"),
+                                  Words::tr("宽x高"));
+    const QCommandLineOption png(u"png"_s, Words::tr("原始图像写成无损的 1.png，不写 1.jpg。"));
     parser.addOptions({forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex,
-                       sendEvery, reconnect, saveEach, listPorts});
+                       sendEvery, reconnect, saveEach, listPorts, raw, size, png});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -218,6 +253,13 @@ int parse(const QStringList &args, Options &options)
     options.listPorts = parser.isSet(listPorts);
     if (options.listPorts && (parser.isSet(serial) || !parser.positionalArguments().isEmpty()))
         return usage(Words::tr("--list-ports 只列出串口，不读也不写"));
+    if (parser.isSet(raw) || parser.isSet(size) || parser.isSet(png)) {
+        if (const QString why = rawOptions(parser, raw, size, png, options); !why.isEmpty())
+            return usage(why);
+        if (parser.isSet(serial) || parser.isSet(all) || options.listPorts)
+            return usage(Words::tr("--raw 读的是文件或标准输入里的一帧，不能和 --serial、--all 或 "
+                                   "--list-ports 一起用"));
+    }
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);
     options.all = parser.isSet(all);

@@ -4,10 +4,14 @@
 // write, and how to report.
 
 #include "baud.h"
+#include "raw_frame.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 struct Options {
     QString folder; // where 1.jpg goes
@@ -27,7 +31,10 @@ struct Options {
     bool forgiving = false;
     bool all = false;
     bool json = false;
-    bool listPorts = false; // --list-ports: the serial ports there are
+    bool listPorts = false;               // --list-ports: the serial ports there are
+    std::optional<hexjpg::RawFormat> raw; // the bytes are one raw frame of this format
+    QSize rawSize;                        // and this size
+    bool png = false;                     // the frame written as 1.png, lossless, not 1.jpg
 };
 
 // Returns -1 when the command line is good, else the exit status to end with (--help and

@@ -61,6 +61,22 @@ void Report::picture(const QString &file, const hexjpg::FoundPicture &found,
                     {u"warnings"_s, warnings}});
 }
 
+void Report::rawFrame(const QString &file, hexjpg::RawFormat format, QSize size, qint64 offset,
+                      qint64 length)
+{
+    m_pictures.append(QJsonObject{{u"file"_s, m_output.shown(file)},
+                                  {u"offset"_s, offset},
+                                  {u"length"_s, length},
+                                  {u"format"_s, u"raw"_s},
+                                  {u"raw"_s, hexjpg::rawFormatName(format)},
+                                  {u"width"_s, size.width()},
+                                  {u"height"_s, size.height()},
+                                  {u"judged"_s, u"chosen"_s}, // by --raw and --size
+                                  {u"certainty"_s, 1.0},
+                                  {u"decodes"_s, true},
+                                  {u"complete"_s, true}});
+}
+
 int Report::finish(int status)
 {
     if (!m_output.json())

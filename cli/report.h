@@ -7,6 +7,7 @@
 #include "output.h"
 #include "picture_finder.h"
 #include "picture_loader.h"
+#include "raw_frame.h"
 
 #include <QJsonArray>
 #include <QStringList>
@@ -26,6 +27,9 @@ public:
     void note(const QStringList &lines);
     void picture(const QString &file, const hexjpg::FoundPicture &found,
                  const hexjpg::LoadedPicture &picture);
+    // A raw frame of format and size, length bytes from offset, written to file as chosen.
+    void rawFrame(const QString &file, hexjpg::RawFormat format, QSize size, qint64 offset,
+                  qint64 length);
     // Ends the report; returns status.
     int finish(int status);
 

@@ -1,0 +1,42 @@
+#pragma once
+
+// Whether bytes with no picture signature are a raw camera frame, judged from the pixels: each
+// format and common sensor size whose frame has as many bytes (after a short text marker such as
+// *RDY*) is read, and the one whose neighbouring pixels and rows follow each other most smoothly,
+// with colours that RGB can hold, is the best. Random bytes are rough in every reading, and are no
+// frame. Looks at a fixed share of the rows: a 640×480 frame costs a few milliseconds.
+
+#include "raw_frame.h"
+
+#include <QByteArrayView>
+#include <QSize>
+
+#include <vector>
+
+namespace hexjpg {
+
+struct RawCandidate {
+    RawFormat format;
+    QSize size;
+    qint64 offset = 0;     // where the frame starts: after the marker before it
+    double roughness = 0;  // the mean step between neighbours, in levels of 0 to 255
+    double colourless = 0; // how far the colours fall outside RGB, a pixel on average (YUV)
+    double score() const { return roughness + colourless; }
+};
+
+struct RawJudgement {
+    std::vector<RawCandidate> candidates; // every reading weighed, the best first
+    double certainty = 0;                 // 0 to 1: how far the best stands from the next
+    // The best reading is smooth enough to be a picture.
+    bool offered() const { return !candidates.empty() && candidates.front().score() < kRoughest; }
+    const RawCandidate &best() const { return candidates.front(); }
+
+    static constexpr double kRoughest = 24;
+};
+
+// The common sensor sizes, smallest first.
+const std::vector<QSize> &commonFrameSizes();
+
+RawJudgement judgeRawFrame(QByteArrayView bytes);
+
+} // namespace hexjpg
