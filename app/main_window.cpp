@@ -268,6 +268,8 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
             if (const hexjpg::FoundPicture *chosen =
                     loader.loadNewest(c.read.bytes, c.found, c.newest))
                 c.chosen = chosen - c.found.data();
+            else if (c.found.empty() && !cancel)
+                judgeRawFrame(c, loader);
         } catch (const std::bad_alloc &) {
             c = Checked();
             c.outOfMemory = true;
@@ -308,6 +310,8 @@ void Form1::offerForgivingReading(const Checked &checked)
     const hexjpg::ForgivingRead &read = checked.read;
     const hexjpg::FoundPictures &found = checked.found;
     const QStringList readingNotes = hexjpg::diagnoseReading(read);
+    if (checked.chosen < 0 && offerRawFrame(checked))
+        return;
     if (checked.chosen < 0) {
         QStringList details{Words::tr("按原来的读法：%1").arg(checked.picture.errorString),
                             Words::tr("换一种读法（%1）：%2 字节")

@@ -8,6 +8,7 @@
 #include "picture_finder.h"
 #include "picture_loader.h"
 #include "progress_bar.h"
+#include "raw_judge.h"
 #include "receive_choices.h"
 #include "serial_port.h"
 #include "text_panel.h"
@@ -74,6 +75,11 @@ private:
         hexjpg::FoundPictures found;
         qsizetype chosen = -1; // in found
         hexjpg::LoadedPicture newest;
+        // Where the bytes hold no picture at all: what they may be as a raw camera frame, and the
+        // best reading encoded and loaded, ready to be offered.
+        hexjpg::RawJudgement raw;
+        QByteArray rawJpeg;
+        hexjpg::LoadedPicture rawPicture;
         bool cancelled = false;
         bool outOfMemory = false;
     };
@@ -89,6 +95,8 @@ private:
     void showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes);
     Checked checkAside(const hexjpg::ConversionResult &written);
     void offerForgivingReading(const Checked &checked);
+    static void judgeRawFrame(Checked &checked, const hexjpg::PictureLoader &loader);
+    bool offerRawFrame(const Checked &checked);
     static const hexjpg::FoundPicture *wholeAfterCut(const Checked &checked);
     void showWholeAfterCut(const Checked &checked, const hexjpg::FoundPicture &whole);
     void warnNotWritten(const hexjpg::ConversionResult &written);

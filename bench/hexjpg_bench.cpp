@@ -8,6 +8,7 @@
 #include "jpeg_markers.h"
 #include "main_window.h"
 #include "picture_finder.h"
+#include "raw_judge.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -468,6 +469,38 @@ int main(int argc, char *argv[])
     }
     std::printf("forgiving-bytes-same: %s\n", forgivingSame ? "yes" : "NO");
     print("forgiving/strict", median(forgivingRatios));
+
+    // Judging a 640×480 RGB565 frame from its pixels, against reading it once as a picture.
+    {
+        QImage picture(640, 480, QImage::Format_RGB888);
+        QPainter painter(&picture);
+        painter.fillRect(picture.rect(), QLinearGradient(0, 0, 640, 480));
+        painter.setBrush(QColor(200, 120, 40));
+        painter.drawEllipse(QRect(160, 120, 320, 240));
+        painter.end();
+        QByteArray frame;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const QColor c = picture.pixelColor(x, y);
+                const int p = (c.red() >> 3) << 11 | (c.green() >> 2) << 5 | c.blue() >> 3;
+                frame += char(p & 255), frame += char(p >> 8);
+            }
+        std::vector<double> judgeNs, judgeRead;
+        bool right = true;
+        for (int round = 0; round < rounds; ++round) {
+            hexjpg::RawJudgement judged;
+            const double j = nsecs([&] { judged = hexjpg::judgeRawFrame(frame); });
+            const double r = nsecs([&] {
+                hexjpg::rawFrameImage(frame, hexjpg::RawFormat::Rgb565, {640, 480});
+            });
+            right = right && judged.offered() && judged.best().format == hexjpg::RawFormat::Rgb565;
+            judgeNs.push_back(j);
+            judgeRead.push_back(j / r);
+        }
+        std::printf("raw-judged-right: %s\n", right ? "yes" : "NO");
+        print("raw-judge-640x480-ms", median(judgeNs) / 1e6);
+        print("raw-judge/read-once", median(judgeRead));
+    }
 
     // Each vector kernel on its own, against the same copy.
     for (hexjpg::DecoderKernel kernel : hexjpg::availableDecoderKernels()) {

@@ -238,6 +238,8 @@ private:
             data = device->read(kDiagnosedBytes);
         m_report.note(hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data),
                                                 picture.errorString, bytes));
+        if (data.size() == bytes)
+            suggestRawFrame(data, m_report);
         stopIfAsked();
         m_report.note({Words::tr("可以试试 -f（宽松读法）或 --all")});
         return m_report.finish(NotAPicture);
@@ -358,6 +360,7 @@ private:
             if (picture.error == hexjpg::kNotChecked)
                 m_report.note({Words::tr("解码的时间已用完，没有再检查其余的图片")});
             m_report.note(hexjpg::diagnoseNoPicture(bytes, found, {}));
+            suggestRawFrame(bytes, m_report);
             return m_report.finish(NotAPicture);
         }
         if (found.total > 1)

@@ -4,6 +4,7 @@
 
 #include "hex_to_jpeg.h"
 #include "jpeg_encoder.h"
+#include "raw_judge.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -58,4 +59,19 @@ int writeRawFrame(const QByteArray &bytes, const Options &options, const Output 
                    .arg(encoded.size()));
     report.rawFrame(written.path, format, size, lead, frame);
     return report.finish(Picture);
+}
+
+void suggestRawFrame(QByteArrayView bytes, Report &report)
+{
+    const hexjpg::RawJudgement judged = hexjpg::judgeRawFrame(bytes);
+    if (!judged.offered())
+        return;
+    const hexjpg::RawCandidate &best = judged.best();
+    report.note({Words::tr("%1（把握 %2%）：用 --raw %3 --size %4x%5 转换")
+                     .arg(hexjpg::rawGuessWords(best))
+                     .arg(qRound(judged.certainty * 100))
+                     .arg(hexjpg::rawFormatName(best.format))
+                     .arg(best.size.width())
+                     .arg(best.size.height())});
+    report.rawGuess(judged);
 }

@@ -15,3 +15,7 @@ inline constexpr qsizetype kMaxFrameLead = 64;
 // Writes the frame in bytes; returns the exit status, having said and reported what it did.
 int writeRawFrame(const QByteArray &bytes, const Options &options, const Output &output,
                   Report &report);
+
+// Bytes that hold no picture: where they read as a raw frame, the guess goes into the report,
+// with the options that convert it.
+void suggestRawFrame(QByteArrayView bytes, Report &report);

@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include <algorithm>
+
 #include "cli_words.h"
 
 #include "diagnosis.h"
@@ -77,6 +79,27 @@ void Report::rawFrame(const QString &file, hexjpg::RawFormat format, QSize size,
                                   {u"complete"_s, true}});
 }
 
+void Report::rawGuess(const hexjpg::RawJudgement &judged)
+{
+    constexpr std::size_t kCandidatesTold = 5;
+    QJsonArray weighed;
+    for (std::size_t i = 0; i < std::min(judged.candidates.size(), kCandidatesTold); ++i) {
+        const hexjpg::RawCandidate &c = judged.candidates[i];
+        weighed.append(QJsonObject{{u"raw"_s, hexjpg::rawFormatName(c.format)},
+                                   {u"width"_s, c.size.width()},
+                                   {u"height"_s, c.size.height()},
+                                   {u"offset"_s, c.offset},
+                                   {u"roughness"_s, c.roughness}});
+    }
+    const hexjpg::RawCandidate &best = judged.best();
+    m_rawGuess = {{u"raw"_s, hexjpg::rawFormatName(best.format)},
+                  {u"width"_s, best.size.width()},
+                  {u"height"_s, best.size.height()},
+                  {u"offset"_s, best.offset},
+                  {u"certainty"_s, judged.certainty},
+                  {u"candidates"_s, weighed}};
+}
+
 int Report::finish(int status)
 {
     if (!m_output.json())
@@ -90,6 +113,8 @@ int Report::finish(int status)
         out.insert(u"reason"_s, m_reason);
     if (m_found >= 0)
         out.insert(u"picturesFound"_s, m_found);
+    if (!m_rawGuess.isEmpty())
+        out.insert(u"rawFrame"_s, m_rawGuess);
     if (!m_layout.isEmpty()) {
         out.insert(u"layout"_s, m_layout);
         out.insert(u"skipped"_s, m_skipped);

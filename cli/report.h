@@ -8,8 +8,10 @@
 #include "picture_finder.h"
 #include "picture_loader.h"
 #include "raw_frame.h"
+#include "raw_judge.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QStringList>
 
 class Report {
@@ -30,6 +32,8 @@ public:
     // A raw frame of format and size, length bytes from offset, written to file as chosen.
     void rawFrame(const QString &file, hexjpg::RawFormat format, QSize size, qint64 offset,
                   qint64 length);
+    // What the bytes may be as a raw frame, and the readings weighed.
+    void rawGuess(const hexjpg::RawJudgement &judged);
     // Ends the report; returns status.
     int finish(int status);
 
@@ -39,4 +43,5 @@ private:
     qint64 m_found = -1;
     qint64 m_bytes = 0, m_skippedSpans = 0, m_skippedCharacters = 0;
     QJsonArray m_pictures, m_skipped, m_diagnosis;
+    QJsonObject m_rawGuess;
 };

@@ -4,6 +4,7 @@
 #include "cut_captures.h"
 #include "diagnosis.h"
 #include "main_window.h"
+#include "raw_frames.h"
 #include "startup.h"
 #include "test_support.h"
 #include "window_fixture.h"
@@ -51,6 +52,8 @@ private slots:
     void refusedSettingsAreSkipped();
     void forgivingReading_data();
     void forgivingReading();
+    void rawFrameOffered_data();
+    void rawFrameOffered();
     void secondConversionShowsThePictureAgain();
     void failedWriteShowsNoEarlierPicture();
     void failedWriteKeepsThePictureArea_data();
@@ -282,6 +285,38 @@ void TestWindowConversion::forgivingReading()
     QCOMPARE(m_fixture.window->Image1->pixmap().isNull(), tooltip.isEmpty());
     QVERIFY2(m_fixture.window->Image1->toolTip().contains(tooltip),
              qPrintable(m_fixture.window->Image1->toolTip()));
+}
+
+// A dump of a raw camera frame holds no picture: 照片不正确！ comes with what it may be, and taken,
+// 1.jpg is that frame as a JPEG; random bytes of a frame's length bring the warning alone.
+void TestWindowConversion::rawFrameOffered_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("said"); // empty: no offer
+    const QSize size(160, 120);
+    QTest::newRow("RGB565 after *RDY*")
+        << "*RDY*" + testing::rawFrameOf(testing::photoLike(size, 11), hexjpg::RawFormat::Rgb565)
+        << u"160×120 的 RGB565 原始图像"_s;
+    QByteArray noise(160 * 120 * 2, Qt::Uninitialized);
+    QRandomGenerator(5).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("random bytes") << noise << QString();
+}
+
+void TestWindowConversion::rawFrameOffered()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, said);
+    m_fixture.convert(testing::dumpOf(bytes));
+    QTRY_VERIFY(!m_fixture.answerer->shown.isEmpty());
+    const testing::ShownMessage &shown = m_fixture.answerer->shown.front();
+    QVERIFY(shown.text.startsWith(u"照片不正确！"_s));
+    QCOMPARE(shown.text.contains(u"原始图像"_s), !said.isEmpty());
+    QVERIFY(shown.text.contains(said));
+    const QImage written(m_fixture.folder->filePath(u"1.jpg"_s), "JPEG");
+    QCOMPARE(written.isNull(), said.isEmpty());
+    if (!said.isEmpty())
+        QVERIFY(m_fixture.window->Image1->isVisible() &&
+                !m_fixture.window->Image1->pixmap().isNull());
 }
 
 void TestWindowConversion::secondConversionShowsThePictureAgain()

@@ -362,6 +362,66 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <source>有图片不完整</source>
         <translation>Some pictures are incomplete</translation>
     </message>
+    <message>
+        <source>--raw、--size 要一起用（--png 也要和它们一起用）</source>
+        <translation>--raw and --size go together (and --png goes with them)</translation>
+    </message>
+    <message>
+        <source>没有这种原始图像格式：%1（可用的：%2）</source>
+        <translation>No such raw format: %1 (there are: %2)</translation>
+    </message>
+    <message>
+        <source>--size 应当是宽x高，每边 1 到 16384，例如 320x240：%1</source>
+        <translation>--size should be WIDTHxHEIGHT, each 1 to 16384, such as 320x240: %1</translation>
+    </message>
+    <message>
+        <source>YUV 4:2:2 的宽度要是偶数：%1</source>
+        <translation>YUV 4:2:2 needs an even width: %1</translation>
+    </message>
+    <message>
+        <source>字节是一帧原始图像（没有 JPEG 输出的摄像头）：rgb565（低字节在前）、rgb565be、rgb555、yuyv、uyvy、yvyu、vyuy、gray、rgb888 或 bgr888；要和 --size 一起用。写成 1.jpg（质量 95，4:4:4）。</source>
+        <translation>The bytes are one raw frame (a camera without JPEG output): rgb565 (low byte first), rgb565be, rgb555, yuyv, uyvy, yvyu, vyuy, gray, rgb888 or bgr888; goes with --size. Written as 1.jpg (quality 95, 4:4:4).</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>FORMAT</translation>
+    </message>
+    <message>
+        <source>原始图像的宽和高，例如 320x240。</source>
+        <translation>The raw frame's width and height, such as 320x240.</translation>
+    </message>
+    <message>
+        <source>宽x高</source>
+        <translation>WxH</translation>
+    </message>
+    <message>
+        <source>原始图像写成无损的 1.png，不写 1.jpg。</source>
+        <translation>Write the raw frame as a lossless 1.png instead of 1.jpg.</translation>
+    </message>
+    <message>
+        <source>--raw 读的是文件或标准输入里的一帧，不能和 --serial、--all 或 --list-ports 一起用</source>
+        <translation>--raw reads one frame from a file or standard input; it does not go with --serial, --all or --list-ports</translation>
+    </message>
+    <message>
+        <source>字节数不对：%1 的一帧是 %2 字节，读到的是 %3 字节</source>
+        <translation>Wrong number of bytes: one %1 frame is %2 bytes, and %3 bytes were read</translation>
+    </message>
+    <message>
+        <source>跳过了帧前面的 %1 个字节（如 *RDY* 之类的标记）</source>
+        <translation>Skipped %1 bytes before the frame (a marker such as *RDY*)</translation>
+    </message>
+    <message>
+        <source>内存不足：无法编码 %1 的图片</source>
+        <translation>Out of memory: the %1 picture cannot be encoded</translation>
+    </message>
+    <message>
+        <source>已把一帧 %1 原始图像写成 %2（%3 字节）</source>
+        <translation>Wrote one %1 raw frame as %2 (%3 bytes)</translation>
+    </message>
+    <message>
+        <source>%1（把握 %2%）：用 --raw %3 --size %4x%5 转换</source>
+        <translation>%1 (%2% sure): convert it with --raw %3 --size %4x%5</translation>
+    </message>
 </context>
 <context>
     <name>Diagnosis</name>
@@ -711,6 +771,28 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
         <source>%1/秒，%2 张，%3 张/秒，%4 张不完整</source>
         <translation>%1/s, %2 pictures, %3 pictures/s, %4 incomplete</translation>
     </message>
+    <message>
+        <source>照片不正确！
+%1（把握 %2%）。</source>
+        <translation>The picture is not valid!
+%1 (%2% sure).</translation>
+    </message>
+    <message>
+        <source>数据里没有图片的标记；按像素的平滑程度比较了这些读法（越小越平滑）：</source>
+        <translation>The data has no picture's markers; these readings were compared by how smoothly their pixels follow each other (smaller is smoother):</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>帧前面的 %1 个字节（如 *RDY* 之类的标记）跳过了</source>
+        <translation>%1 bytes before the frame (a marker such as *RDY*) were skipped</translation>
+    </message>
+    <message>
+        <source>写成 1.jpg：JPEG，质量 95，4:4:4</source>
+        <translation>Written as 1.jpg: JPEG, quality 95, 4:4:4</translation>
+    </message>
 </context>
 <context>
     <name>JpegDecoder</name>
@@ -807,6 +889,25 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
     <message>
         <source>没有检查：解码的时间已用完，或已中断</source>
         <translation>not checked: the time for decoding ran out, or it was interrupted</translation>
+    </message>
+</context>
+<context>
+    <name>RawFrame</name>
+    <message>
+        <source>RGB565（高字节在前）</source>
+        <translation>RGB565 (high byte first)</translation>
+    </message>
+    <message>
+        <source>8 位灰度</source>
+        <translation>8-bit grayscale</translation>
+    </message>
+    <message>
+        <source>%1×%2 %3</source>
+        <translation>%1×%2 %3</translation>
+    </message>
+    <message>
+        <source>这可能是一幅 %1×%2 的 %3 原始图像</source>
+        <translation>This may be a %1×%2 %3 raw frame</translation>
     </message>
 </context>
 <context>

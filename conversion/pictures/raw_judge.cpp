@@ -1,10 +1,15 @@
 #include "raw_judge.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(RawFrame)
+};
 
 // Rows are looked at in pairs (a row and the one below it), one pair in every kRowStep rows.
 constexpr int kRowStep = 4;
@@ -122,6 +127,22 @@ RawJudgement judgeRawFrame(QByteArrayView bytes)
         judgement.certainty = next > 0 ? std::clamp(1 - best / next, 0.0, 1.0) : 0;
     }
     return judgement;
+}
+
+QString rawCandidateWords(const RawCandidate &candidate)
+{
+    return Words::tr("%1×%2 %3")
+        .arg(candidate.size.width())
+        .arg(candidate.size.height())
+        .arg(rawFormatWords(candidate.format));
+}
+
+QString rawGuessWords(const RawCandidate &candidate)
+{
+    return Words::tr("这可能是一幅 %1×%2 的 %3 原始图像")
+        .arg(candidate.size.width())
+        .arg(candidate.size.height())
+        .arg(rawFormatWords(candidate.format));
 }
 
 } // namespace hexjpg

@@ -10,6 +10,7 @@
 
 #include <QByteArrayView>
 #include <QSize>
+#include <QString>
 
 #include <vector>
 
@@ -38,5 +39,10 @@ struct RawJudgement {
 const std::vector<QSize> &commonFrameSizes();
 
 RawJudgement judgeRawFrame(QByteArrayView bytes);
+
+// 这可能是一幅 160×120 的 RGB565 原始图像
+QString rawGuessWords(const RawCandidate &candidate);
+// The candidate's size and format in a few words: 160×120 RGB565
+QString rawCandidateWords(const RawCandidate &candidate);
 
 } // namespace hexjpg

@@ -1,0 +1,65 @@
+// Form1 offering a raw camera frame: bytes that hold no picture, from a sensor without JPEG
+// output, judged from their pixels and offered as a picture the way a forgiving reading is.
+
+#include "main_window.h"
+
+#include "diagnosis.h"
+#include "hex_to_jpeg.h"
+#include "jpeg_encoder.h"
+#include "warning.h"
+
+#include <QCoreApplication>
+
+namespace {
+class Words {
+    Q_DECLARE_TR_FUNCTIONS(Form1)
+};
+
+// The readings listed in the details, the best first.
+constexpr std::size_t kCandidatesListed = 6;
+} // namespace
+
+// Off the window's thread: the judgement, and the best reading encoded as 1.jpg will hold it.
+void Form1::judgeRawFrame(Checked &checked, const hexjpg::PictureLoader &loader)
+{
+    checked.raw = hexjpg::judgeRawFrame(checked.read.bytes);
+    if (!checked.raw.offered())
+        return;
+    const hexjpg::RawCandidate &best = checked.raw.best();
+    checked.rawJpeg = hexjpg::encodeJpeg(hexjpg::rawFrameImage(
+        QByteArrayView(checked.read.bytes)
+            .sliced(best.offset, hexjpg::rawFrameBytes(best.format, best.size)),
+        best.format, best.size));
+    if (!checked.rawJpeg.isEmpty())
+        checked.rawPicture = loader.load(QByteArrayView(checked.rawJpeg));
+}
+
+// 照片不正确！, and what the bytes may be as a raw frame, with 使用这张图片; false when they read
+// as no frame.
+bool Form1::offerRawFrame(const Checked &checked)
+{
+    if (!checked.raw.offered() || checked.rawPicture.error != 0)
+        return false;
+    const hexjpg::RawCandidate &best = checked.raw.best();
+    const QString message = Words::tr("照片不正确！\n%1（把握 %2%）。")
+                                .arg(hexjpg::rawGuessWords(best))
+                                .arg(qRound(checked.raw.certainty * 100));
+    QStringList details{
+        Words::tr("数据里没有图片的标记；按像素的平滑程度比较了这些读法（越小越平滑）：")};
+    for (std::size_t i = 0; i < std::min(checked.raw.candidates.size(), kCandidatesListed); ++i) {
+        const hexjpg::RawCandidate &c = checked.raw.candidates[i];
+        details << Words::tr("%1：%2").arg(hexjpg::rawCandidateWords(c)).arg(c.score(), 0, 'f', 1);
+    }
+    if (best.offset > 0)
+        details << Words::tr("帧前面的 %1 个字节（如 *RDY* 之类的标记）跳过了").arg(best.offset);
+    details << Words::tr("写成 1.jpg：JPEG，质量 95，4:4:4");
+    if (!offerWarning(this, message, Words::tr("使用这张图片"), details.join(u'\n')))
+        return true;
+    const hexjpg::ConversionResult written = hexjpg::writeOutput(checked.rawJpeg, m_outputFolder);
+    if (!written.ok()) {
+        warnNotWritten(written);
+        return true;
+    }
+    showPicture(checked.rawPicture, checked.rawJpeg.size());
+    return true;
+}
