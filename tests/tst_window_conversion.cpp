@@ -312,8 +312,10 @@ void TestWindowConversion::rawFrameOffered()
     QVERIFY(shown.text.startsWith(u"照片不正确！"_s));
     QCOMPARE(shown.text.contains(u"原始图像"_s), !said.isEmpty());
     QVERIFY(shown.text.contains(said));
-    const QImage written(m_fixture.folder->filePath(u"1.jpg"_s), "JPEG");
-    QCOMPARE(written.isNull(), said.isEmpty());
+    // Decoded as the programs do (the Windows build has no JPEG reader of Qt's).
+    const hexjpg::LoadedPicture written =
+        hexjpg::PictureLoader().load(m_fixture.folder->filePath(u"1.jpg"_s));
+    QCOMPARE(written.error != 0, said.isEmpty());
     if (!said.isEmpty())
         QVERIFY(m_fixture.window->Image1->isVisible() &&
                 !m_fixture.window->Image1->pixmap().isNull());
