@@ -109,7 +109,7 @@ void Receiver::stop()
 void Receiver::portEnded(const QString &reason)
 {
     if (!reason.isEmpty() && m_choices.reconnectSeconds > 0) {
-        m_bytesBefore += m_source->stream().received();
+        m_bytesBefore += m_source->received();
         m_lost = reason;
         note(QChar(hexjpg::kNoteMark) + u' ' + reason);
         note(QChar(hexjpg::kNoteMark) + u' ' +
@@ -169,7 +169,7 @@ void Receiver::showStatus()
         return;
     }
     const double seconds = std::max(0.001, double(m_clock.elapsed()) / 1000);
-    const qint64 bytes = m_bytesBefore + (m_source ? m_source->stream().received() : 0);
+    const qint64 bytes = m_bytesBefore + (m_source ? m_source->received() : 0);
     emit status(Words::tr("%1/秒，%2 张，%3 张/秒，%4 张不完整")
                     .arg(QLocale().formattedDataSize(qRound64(double(bytes) / seconds), 1))
                     .arg(m_pictures)

@@ -186,8 +186,11 @@ int parse(const QStringList &args, Options &options)
     const QCommandLineOption size(u"size"_s, Words::tr("原始图像的宽和高，例如 320x240。"),
                                   Words::tr("宽x高"));
     const QCommandLineOption png(u"png"_s, Words::tr("原始图像写成无损的 1.png，不写 1.jpg。"));
+    const QCommandLineOption frameMarker(
+        u"frame-marker"_s, Words::tr("用 --serial 和 --raw 时，每帧前面的标记，例如 *RDY*。"),
+        Words::tr("文字"));
     parser.addOptions({forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex,
-                       sendEvery, reconnect, saveEach, listPorts, raw, size, png});
+                       sendEvery, reconnect, saveEach, listPorts, raw, size, png, frameMarker});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -256,9 +259,17 @@ int parse(const QStringList &args, Options &options)
     if (parser.isSet(raw) || parser.isSet(size) || parser.isSet(png)) {
         if (const QString why = rawOptions(parser, raw, size, png, options); !why.isEmpty())
             return usage(why);
-        if (parser.isSet(serial) || parser.isSet(all) || options.listPorts)
-            return usage(Words::tr("--raw 读的是文件或标准输入里的一帧，不能和 --serial、--all 或 "
-                                   "--list-ports 一起用"));
+        if ((parser.isSet(all) && !parser.isSet(serial)) || options.listPorts ||
+            (options.png && parser.isSet(serial)))
+            return usage(Words::tr("--raw 读文件时只有一帧，不能和 --all 一起用；也不能和 "
+                                   "--list-ports 一起用；--png 只用于文件"));
+    }
+    if (parser.isSet(frameMarker)) {
+        if (!options.raw || !parser.isSet(serial))
+            return usage(Words::tr("--frame-marker 要和 --serial、--raw 一起用"));
+        options.frameMarker = parser.value(frameMarker).toUtf8();
+        if (options.frameMarker.isEmpty())
+            return usage(Words::tr("--frame-marker 不能是空的"));
     }
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);

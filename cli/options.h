@@ -35,6 +35,7 @@ struct Options {
     std::optional<hexjpg::RawFormat> raw; // the bytes are one raw frame of this format
     QSize rawSize;                        // and this size
     bool png = false;                     // the frame written as 1.png, lossless, not 1.jpg
+    QByteArray frameMarker;               // with --serial, what comes before each frame
 };
 
 // Returns -1 when the command line is good, else the exit status to end with (--help and

@@ -67,6 +67,8 @@ public:
 
     int exec()
     {
+        if (m_options.raw)
+            m_source.receiveRawFrames(*m_options.raw, m_options.rawSize, m_options.frameMarker);
         if (!m_source.open(m_options.serial, portSettings())) {
             m_output.say(m_source.errorString());
             if (m_options.json)
@@ -99,7 +101,7 @@ private:
     {
         return {m_options.baud, m_options.dtr, m_options.rts};
     }
-    qint64 bytes() const { return m_bytesBefore + m_source.stream().received(); }
+    qint64 bytes() const { return m_bytesBefore + m_source.received(); }
     double secondsSoFar() const { return std::max(0.001, double(m_clock.elapsed()) / 1000); }
 
     // How receiving goes, where standard error is a terminal: one line, kept up to date.
@@ -280,7 +282,7 @@ private:
     // The port went away: it is waited for, by the same name.
     void waitForPort(const QString &reason)
     {
-        m_bytesBefore += m_source.stream().received();
+        m_bytesBefore += m_source.received();
         m_output.say(Reconnector::waitingWords(m_options.serial, m_options.reconnectMs));
         if (m_options.json)
             m_output.printJsonLine({{u"event"_s, u"lost"_s}, {u"reason"_s, reason}});

@@ -1,5 +1,6 @@
 #include "serial_source.h"
 
+#include "jpeg_encoder.h"
 #include "ports.h"
 
 #include <QCoreApplication>
@@ -82,6 +83,9 @@ bool SerialSource::open(const QString &port, const hexjpg::SerialPort::Settings 
     m_baud = settings.baud;
     m_error.clear();
     m_stream = hexjpg::ReceivedStream();
+    if (m_rawFrames)
+        m_raw.emplace(hexjpg::rawFrameBytes(m_rawFrames->format, m_rawFrames->size),
+                      m_rawFrames->marker);
     m_toldGarbled = false;
     if (!m_port.open(port, settings)) {
         switch (m_port.failure()) {
@@ -120,6 +124,8 @@ void SerialSource::receive(QByteArrayView block)
 {
     if (block.isEmpty())
         return;
+    if (m_raw)
+        return handRawFrames(block);
     m_silence.start();
     hand(m_stream.feed(block));
     if (!m_toldGarbled && m_stream.garbled()) {
@@ -130,6 +136,28 @@ void SerialSource::receive(QByteArrayView block)
                 .arg(m_stream.received())
                 .arg(m_baud) +
             highRateAdvice(m_baud));
+    }
+}
+
+void SerialSource::receiveRawFrames(hexjpg::RawFormat format, QSize size,
+                                    const QByteArray &marker)
+{
+    m_rawFrames = RawFrames{format, size, marker};
+    m_raw.emplace(hexjpg::rawFrameBytes(format, size), marker);
+}
+
+void SerialSource::handRawFrames(QByteArrayView block)
+{
+    const RawFrames &raw = *m_rawFrames;
+    for (const QByteArray &frame : m_raw->feed(block)) {
+        hexjpg::ArrivedPicture picture;
+        picture.bytes = hexjpg::encodeJpeg(hexjpg::rawFrameImage(frame, raw.format, raw.size));
+        picture.found.length = picture.bytes.size();
+        picture.found.format = u"JPEG"_s;
+        picture.found.size = raw.size;
+        picture.found.whole = !picture.bytes.isEmpty();
+        picture.found.number = ++m_rawNumber;
+        emit pictureArrived(picture);
     }
 }
 

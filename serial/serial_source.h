@@ -6,12 +6,16 @@
 // the event loop's readyRead.
 
 #include "baud.h"
+#include "raw_frame.h"
+#include "raw_frame_stream.h"
 #include "received_stream.h"
 #include "serial_port.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <optional>
 
 class SerialSource : public QObject {
     Q_OBJECT
@@ -34,6 +38,13 @@ public:
     bool send(QByteArrayView bytes) { return m_port.write(bytes); }
     QString errorString() const { return m_error; }
     const hexjpg::ReceivedStream &stream() const { return m_stream; }
+    // The bytes received since the port was opened.
+    qint64 received() const { return m_raw ? m_raw->received() : m_stream.received(); }
+
+    // From the next opening on, what arrives is raw frames of format and size, after marker where
+    // there is one: each becomes a picture (a JPEG at quality 95, 4:4:4) the moment its last byte
+    // has come, and nothing is read as text.
+    void receiveRawFrames(hexjpg::RawFormat format, QSize size, const QByteArray &marker);
 
     // The words for a port name that does not exist: with the ports there are, or what usually
     // causes there to be none.
@@ -61,6 +72,7 @@ signals:
 private:
     void readArrived();
     void hand(hexjpg::ReceivedStream::Arrival &&arrival);
+    void handRawFrames(QByteArrayView block);
     void end(const QString &reason);
 
     hexjpg::SerialPort m_port;
@@ -69,4 +81,12 @@ private:
     QString m_name, m_error;
     qint32 m_baud = hexjpg::kDefaultBaud;
     bool m_toldGarbled = false;
+    struct RawFrames {
+        hexjpg::RawFormat format;
+        QSize size;
+        QByteArray marker;
+    };
+    std::optional<RawFrames> m_rawFrames;
+    std::optional<hexjpg::RawFrameStream> m_raw;
+    qint64 m_rawNumber = 0;
 };
