@@ -17,7 +17,7 @@ public:
 
     std::vector<QByteArray> feed(QByteArrayView block);
     qint64 received() const { return m_received; }
-    qint64 pending() const { return m_frame.size(); }  // of the frame under way
+    qint64 pending() const { return m_frame.size(); } // of the frame under way
 
 private:
     qint64 m_frameBytes;

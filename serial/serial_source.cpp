@@ -139,8 +139,7 @@ void SerialSource::receive(QByteArrayView block)
     }
 }
 
-void SerialSource::receiveRawFrames(hexjpg::RawFormat format, QSize size,
-                                    const QByteArray &marker)
+void SerialSource::receiveRawFrames(hexjpg::RawFormat format, QSize size, const QByteArray &marker)
 {
     m_rawFrames = RawFrames{format, size, marker};
     m_raw.emplace(hexjpg::rawFrameBytes(format, size), marker);

@@ -2,12 +2,12 @@
 // played by the test on the other, writing pictures in the layouts cameras print, and as bytes, at
 // a throttled rate with pauses; and the port's faults.
 //
-// The same table runs against the Windows program under Wine: with HEXJPG_CLI_UNDER_TEST (the
-// .exe), HEXJPG_EMULATOR (wine) and HEXJPG_COM_LINKS (the folder whose com7 and com12 the Wine
-// prefix maps to COM7 and COM12), the program's end of each pty pair is linked there, and the
-// program is given COM7, or COM12 where a port's number has two digits.
+// The same table runs against the Windows program under Wine (serial_fixture.h): the program's end
+// of each pty pair is linked where the Wine prefix finds COM7 and COM12, and the program is given
+// COM7, or COM12 where a port's number has two digits. Talking to the board: tst_serial_board.
 
 #include "cut_captures.h"
+#include "serial_fixture.h"
 #include "series_names.h"
 #include "test_support.h"
 
@@ -37,14 +37,6 @@ namespace {
 const QByteArray kPause = "\x01pause";   // silent for longer than a picture may be
 const QByteArray kUnplug = "\x01unplug"; // the device goes away
 
-QByteArray pairsInLines(const QByteArray &bytes)
-{
-    QByteArray text;
-    for (qsizetype i = 0; i < bytes.size(); i += 16)
-        text += bytes.mid(i, 16).toHex(' ').toUpper() + "\r\n";
-    return text;
-}
-
 // MicroPython's print() of the bytes objects it reads from the camera, 32 bytes at a time.
 QByteArray pythonReprs(const QByteArray &bytes)
 {
@@ -60,97 +52,29 @@ QByteArray pythonReprs(const QByteArray &bytes)
 
 } // namespace
 
-class TestSerial : public QObject {
+class TestSerial : public QObject, testing::SerialFixture {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void init();
     void cleanup();
     void receive_data();
     void receive();
     void listPorts();
-    void sendsToTheBoard_data();
-    void sendsToTheBoard();
-    void modemLinesAsChosen_data();
-    void modemLinesAsChosen();
-    void reconnects_data();
-    void reconnects();
-    void savesEachPicture();
     void seriesNamesSortAndNeverRepeat();
     void cutCapturesAsFromFile_data();
     void cutCapturesAsFromFile();
-
-private:
-    bool underWine() const { return !m_emulator.isEmpty(); }
-    void startPty(const QString &programEnd);
-    void startCli(QProcess &cli, const QStringList &arguments) const;
-    // The port the tool opens: its end of the pty pair, and the name it is given (COM7 under Wine).
-    QString com7End() const
-    {
-        return underWine() ? m_links + u"/com7"_s : m_dir.filePath(u"port"_s);
-    }
-    QString com7Name(const QString &end) const { return underWine() ? u"COM7"_s : end; }
-    QString shownPath(const QString &path) const
-    {
-        return (underWine() ? u"Z:"_s : QString()) + path;
-    }
-
-    QString m_socat;
-    QTemporaryDir m_dir;
-    QProcess m_pty;
-    QString m_camera;
-    QString m_cli = QStringLiteral(HEXJPG_CLI);
-    QString m_emulator, m_links; // under Wine
 };
 
 void TestSerial::initTestCase()
 {
-    m_socat = QStandardPaths::findExecutable(u"socat"_s);
-    if (m_socat.isEmpty())
-        QSKIP("socat is not installed");
-    QVERIFY(m_dir.isValid());
-    // The tool's words, as these checks read them: no language set, the described Chinese (under
-    // Wine, whose C locale is English: Chinese).
-    qputenv("LC_ALL", "C");
-    qunsetenv("LANGUAGE");
-    m_emulator = qEnvironmentVariable("HEXJPG_EMULATOR");
-    if (underWine()) {
-        m_cli = qEnvironmentVariable("HEXJPG_CLI_UNDER_TEST");
-        m_links = qEnvironmentVariable("HEXJPG_COM_LINKS");
-        qunsetenv("LC_ALL");
-        qputenv("LANG", "zh_CN.UTF-8");
-    }
-}
-
-void TestSerial::init()
-{
-    m_camera = m_dir.filePath(u"camera"_s);
-}
-
-// A pty pair: the port the tool opens, and the camera's end.
-void TestSerial::startPty(const QString &programEnd)
-{
-    QFile::remove(programEnd);
-    QFile::remove(m_camera);
-    m_pty.start(m_socat,
-                {u"pty,raw,echo=0,link="_s + programEnd, u"pty,raw,echo=0,link="_s + m_camera});
-    QTRY_VERIFY(QFileInfo::exists(programEnd) && QFileInfo::exists(m_camera));
-    QTest::qWait(50); // socat links each end as it makes it: both are made, and set up
-}
-
-void TestSerial::startCli(QProcess &cli, const QStringList &arguments) const
-{
-    if (underWine())
-        cli.start(m_emulator, QStringList{m_cli} + arguments);
-    else
-        cli.start(m_cli, arguments);
+    if (const QString why = setUp(); !why.isEmpty())
+        QSKIP(qPrintable(why));
 }
 
 void TestSerial::cleanup()
 {
-    m_pty.kill();
-    m_pty.waitForFinished();
+    stopPty();
 }
 
 void TestSerial::receive_data()
@@ -333,217 +257,6 @@ void TestSerial::listPorts()
         QVERIFY2(QString::fromUtf8(said).contains(u"CH340"_s), said.constData());
         QVERIFY(json[u"reason"_s].toString().contains(u"CH340"_s));
     }
-}
-
-// The command for the board reaches it once the port is open, escapes read, and again as often as
-// asked; each sending is told.
-void TestSerial::sendsToTheBoard_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QByteArray>("received"); // by the board, at least
-    QTest::addColumn<int>("times");           // told as sent, at least
-
-    QTest::newRow("text with escapes")
-        << QStringList{u"--send"_s, u"c\\r\\n\\x01"_s} << QByteArray("c\r\n\x01") << 1;
-    QTest::newRow("hex pairs") << QStringList{u"--send-hex"_s, u"56 00 36 01 00"_s}
-                               << QByteArray("\x56\x00\x36\x01\x00", 5) << 1;
-    QTest::newRow("again and again")
-        << QStringList{u"--send"_s, u"c"_s, u"--send-every"_s, u"0.3"_s} << QByteArray("ccc") << 3;
-}
-
-void TestSerial::sendsToTheBoard()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QByteArray, received);
-    QFETCH(int, times);
-
-    const QString programEnd = com7End();
-    startPty(programEnd);
-    QSerialPort board; // read without waiting
-    board.setPortName(m_camera);
-    QVERIFY(board.open(QIODevice::ReadOnly));
-    QTemporaryDir out;
-    QProcess cli;
-    startCli(cli, QStringList{u"--serial"_s, com7Name(programEnd), u"--json"_s, u"--dir"_s,
-                              shownPath(out.path())} +
-                      options);
-    QByteArray heard;
-    QTRY_VERIFY_WITH_TIMEOUT((heard += board.readAll()).size() >= received.size() ||
-                                 cli.state() == QProcess::NotRunning,
-                             20000);
-    QCOMPARE(heard.first(received.size()), received);
-    if (underWine())
-        ::kill(pid_t(cli.processId()), SIGINT);
-    else
-        cli.terminate();
-    QVERIFY(cli.waitForFinished(20000));
-    QVERIFY(cli.readAllStandardOutput().count("\"event\":\"sent\"") >= times);
-}
-
-// DTR and RTS at the levels chosen, and a line chosen low never raised on the way there (the
-// levels recorded by modem_lines.cpp, through the ioctl calls the tool makes, also under Wine).
-void TestSerial::modemLinesAsChosen_data()
-{
-    QTest::addColumn<bool>("dtr");
-    QTest::addColumn<bool>("rts");
-    QTest::newRow("both low (ESP32-CAM)") << false << false;
-    QTest::newRow("DTR high (native USB)") << true << false;
-    QTest::newRow("RTS high") << false << true;
-    QTest::newRow("both high") << true << true;
-}
-
-void TestSerial::modemLinesAsChosen()
-{
-    QFETCH(bool, dtr);
-    QFETCH(bool, rts);
-#ifdef MODEM_LINES
-    const QString programEnd = com7End();
-    startPty(programEnd);
-    const QString log = m_dir.filePath(u"modem-lines"_s);
-    QFile::remove(log);
-    QProcess cli;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"LD_PRELOAD"_s, QStringLiteral(MODEM_LINES));
-    environment.insert(u"HEXJPG_MODEM_LOG"_s, log);
-    cli.setProcessEnvironment(environment);
-    QTemporaryDir out;
-    const auto level = [](bool on) { return on ? u"on"_s : u"off"_s; };
-    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--dtr"_s, level(dtr), u"--rts"_s,
-                   level(rts), u"--dir"_s, shownPath(out.path())});
-    const QString wanted = u"dtr=%1 rts=%2"_s.arg(int(dtr)).arg(int(rts));
-    auto levels = [&] {
-        return QString::fromLatin1(testing::readAll(log)).split(u'\n', Qt::SkipEmptyParts);
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(levels().value(levels().size() - 1) == wanted ||
-                                 cli.state() == QProcess::NotRunning,
-                             20000);
-    QTest::qWait(300); // nothing more changes them
-    if (underWine())
-        ::kill(pid_t(cli.processId()), SIGINT);
-    else
-        cli.terminate();
-    QVERIFY(cli.waitForFinished(20000));
-    const QStringList seen = levels();
-    QVERIFY2(!seen.isEmpty() && seen.back() == wanted, qPrintable(seen.join(u", "_s)));
-    bool dtrWas = true, rtsWas = true; // as the kernel leaves them at open
-    for (const QString &line : seen) {
-        const bool dtrNow = line.startsWith(u"dtr=1"_s), rtsNow = line.endsWith(u"rts=1"_s);
-        QVERIFY2((dtr || dtrWas || !dtrNow) && (rts || rtsWas || !rtsNow),
-                 qPrintable(u"a line chosen low was raised: "_s + seen.join(u", "_s)));
-        dtrWas = dtrNow;
-        rtsWas = rtsNow;
-    }
-#else
-    QSKIP("the modem lines are recorded on Linux");
-#endif
-}
-
-// A board that resets: the port goes away and comes back by the same name. The picture under way
-// is handed on as incomplete, receiving goes on with the numbering, the command is sent again, and
-// each loss and return is told; one that does not come back in time ends the run as unplugged.
-void TestSerial::reconnects_data()
-{
-    QTest::addColumn<bool>("comesBack");
-    QTest::addColumn<QString>("talk");     // sent, lost, back, in order
-    QTest::addColumn<QString>("pictures"); // each told: 1 complete, 0 not
-    QTest::addColumn<int>("status");
-    // The half picture does not decode: 3; a port that did not come back: 2.
-    QTest::newRow("back in time") << true << u"sent lost back sent"_s << u"101"_s << 3;
-    QTest::newRow("not back") << false << u"sent lost"_s << u"10"_s << 2;
-}
-
-void TestSerial::reconnects()
-{
-    QFETCH(bool, comesBack);
-    QFETCH(QString, talk);
-    QFETCH(QString, pictures);
-    QFETCH(int, status);
-
-    const QByteArray a = testing::makeJpeg({40, 30}), b = testing::makeJpeg({20, 10});
-    const QString programEnd = com7End();
-    startPty(programEnd);
-    QTemporaryDir out;
-    QProcess cli;
-    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--send"_s, u"c"_s, u"--reconnect"_s,
-                   u"3"_s, u"--all"_s, u"--json"_s, u"--dir"_s, shownPath(out.path())});
-    QByteArray err;
-    QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("Ctrl+C"), 20000);
-    auto send = [this](const QByteArray &text) {
-        QFile device(m_camera);
-        QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        QCOMPARE(device.write(text), text.size());
-    };
-    send(pairsInLines(a) + pairsInLines(b.first(b.size() / 2)));
-    QThread::msleep(underWine() ? 1500 : 500);
-    m_pty.kill(); // the board resets
-    m_pty.waitForFinished();
-    if (comesBack) {
-        QThread::msleep(800);
-        startPty(programEnd);
-        QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("继续接收"), 20000);
-        send(pairsInLines(b));
-        QThread::msleep(underWine() ? 1500 : 500);
-        if (underWine())
-            ::kill(pid_t(cli.processId()), SIGINT);
-        else
-            cli.terminate();
-    }
-    QVERIFY(cli.waitForFinished(20000));
-    QCOMPARE(cli.exitCode(), status);
-    QStringList told;
-    QString complete;
-    for (const QByteArray &line : cli.readAllStandardOutput().split('\n')) {
-        const QJsonObject event = QJsonDocument::fromJson(line).object();
-        const QString kind = event[u"event"_s].toString();
-        if (kind == u"picture")
-            complete += event[u"complete"_s].toBool() ? u'1' : u'0';
-        else if (kind == u"lost" || kind == u"back" || kind == u"sent")
-            told << kind;
-    }
-    QCOMPARE(told.join(u' '), talk);
-    QCOMPARE(complete, pictures);
-    QCOMPARE(testing::readAll(out.filePath(u"1.jpg"_s)), a);
-    QCOMPARE(testing::readAll(out.filePath(u"2.jpg"_s)), b.first(b.size() / 2));
-    if (comesBack)
-        QCOMPARE(testing::readAll(out.filePath(u"3.jpg"_s)), b);
-}
-
-// --save-each keeps every picture under the time it came, in names that sort in the order of
-// arrival, beside 1.jpg, which holds the newest; a PNG keeps its extension.
-void TestSerial::savesEachPicture()
-{
-    const QByteArray a = testing::makeJpeg({40, 30}), b = testing::makeJpeg({20, 10});
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
-    }
-    const QString programEnd = com7End();
-    startPty(programEnd);
-    QTemporaryDir out, series;
-    QProcess cli;
-    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--count"_s, u"4"_s, u"--save-each"_s,
-                   shownPath(series.path()), u"--dir"_s, shownPath(out.path())});
-    QByteArray err;
-    QTRY_VERIFY_WITH_TIMEOUT((err += cli.readAllStandardError()).contains("Ctrl+C"), 20000);
-    QFile device(m_camera);
-    QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    const QByteArrayList sent{a, b, png, a};
-    for (const QByteArray &picture : sent) // one block: several pictures in one millisecond
-        device.write(pairsInLines(picture));
-    QVERIFY(cli.waitForFinished(20000));
-    QCOMPARE(cli.exitCode(), 0);
-    const QStringList names = QDir(series.path()).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(names.size(), sent.size());
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QVERIFY2(
-            QRegularExpression(u"^\\d{8}-\\d{6}-\\d{3}\\.(jpg|png)$"_s).match(names[i]).hasMatch(),
-            qPrintable(names[i]));
-        QCOMPARE(names[i].endsWith(u".png"_s), i == 2);
-        QCOMPARE(testing::readAll(series.filePath(names[i])), sent[i]);
-    }
-    QCOMPARE(testing::readAll(out.filePath(u"1.jpg"_s)), a);
 }
 
 void TestSerial::seriesNamesSortAndNeverRepeat()

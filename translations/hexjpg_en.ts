@@ -388,7 +388,7 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     </message>
     <message>
         <source>原始图像的宽和高，例如 320x240。</source>
-        <translation>The raw frame's width and height, such as 320x240.</translation>
+        <translation>The raw frame&apos;s width and height, such as 320x240.</translation>
     </message>
     <message>
         <source>宽x高</source>
@@ -397,10 +397,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>原始图像写成无损的 1.png，不写 1.jpg。</source>
         <translation>Write the raw frame as a lossless 1.png instead of 1.jpg.</translation>
-    </message>
-    <message>
-        <source>--raw 读的是文件或标准输入里的一帧，不能和 --serial、--all 或 --list-ports 一起用</source>
-        <translation>--raw reads one frame from a file or standard input; it does not go with --serial, --all or --list-ports</translation>
     </message>
     <message>
         <source>字节数不对：%1 的一帧是 %2 字节，读到的是 %3 字节</source>
@@ -421,6 +417,22 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>%1（把握 %2%）：用 --raw %3 --size %4x%5 转换</source>
         <translation>%1 (%2% sure): convert it with --raw %3 --size %4x%5</translation>
+    </message>
+    <message>
+        <source>用 --serial 和 --raw 时，每帧前面的标记，例如 *RDY*。</source>
+        <translation>With --serial and --raw: the marker before each frame, such as *RDY*.</translation>
+    </message>
+    <message>
+        <source>--raw 读文件时只有一帧，不能和 --all 一起用；也不能和 --list-ports 一起用；--png 只用于文件</source>
+        <translation>--raw reads one frame from a file, so not with --all; nor with --list-ports; --png is for files only</translation>
+    </message>
+    <message>
+        <source>--frame-marker 要和 --serial、--raw 一起用</source>
+        <translation>--frame-marker goes with --serial and --raw</translation>
+    </message>
+    <message>
+        <source>--frame-marker 不能是空的</source>
+        <translation>--frame-marker cannot be empty</translation>
     </message>
 </context>
 <context>
@@ -779,7 +791,7 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
     </message>
     <message>
         <source>数据里没有图片的标记；按像素的平滑程度比较了这些读法（越小越平滑）：</source>
-        <translation>The data has no picture's markers; these readings were compared by how smoothly their pixels follow each other (smaller is smoother):</translation>
+        <translation>The data has no picture&apos;s markers; these readings were compared by how smoothly their pixels follow each other (smaller is smoother):</translation>
     </message>
     <message>
         <source>%1：%2</source>
