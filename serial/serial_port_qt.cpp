@@ -100,7 +100,8 @@ bool SerialPort::isOpen() const
 
 QByteArray SerialPort::readAll()
 {
-    return d->port.readAll();
+    // A readyRead queued before the port was closed reads nothing.
+    return d->port.isOpen() ? d->port.readAll() : QByteArray();
 }
 
 bool SerialPort::write(QByteArrayView bytes)
