@@ -44,14 +44,20 @@ uchar clamped(int value)
     return uchar(std::clamp(value, 0, 255));
 }
 
-// BT.601 full range, in fixed point (16 fraction bits).
-void yuvToRgb(int y, int u, int v, uchar *rgb)
+// BT.601 full range, in fixed point (16 fraction bits): the colour before it is clamped to RGB.
+std::array<int, 3> unclampedRgb(int y, int u, int v)
 {
     u -= 128;
     v -= 128;
-    rgb[0] = clamped(y + ((91881 * v + 32768) >> 16));
-    rgb[1] = clamped(y - ((22554 * u + 46802 * v - 32768) >> 16));
-    rgb[2] = clamped(y + ((116130 * u + 32768) >> 16));
+    return {y + ((91881 * v + 32768) >> 16), y - ((22554 * u + 46802 * v - 32768) >> 16),
+            y + ((116130 * u + 32768) >> 16)};
+}
+
+void yuvToRgb(int y, int u, int v, uchar *rgb)
+{
+    const std::array<int, 3> c = unclampedRgb(y, u, v);
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = clamped(c[i]);
 }
 
 // A 5- or 6-bit channel widened to 8 bits, its top bits repeated below.
@@ -216,13 +222,10 @@ qint64 yuvGamutExcess(const uchar *in, int width, RawFormat format)
     const auto [y0, u, y1, v] = yuvPlaces(format);
     auto excess = [](int c) { return c < 0 ? -c : c > 255 ? c - 255 : 0; };
     qint64 sum = 0;
-    for (int x = 0; x + 1 < width; x += 2, in += 4) {
-        const int cu = in[u] - 128, cv = in[v] - 128;
-        const int r = (91881 * cv) >> 16, g = (22554 * cu + 46802 * cv) >> 16,
-                  b = (116130 * cu) >> 16;
-        for (const int y : {int(in[y0]), int(in[y1])})
-            sum += excess(y + r) + excess(y - g) + excess(y + b);
-    }
+    for (int x = 0; x + 1 < width; x += 2, in += 4)
+        for (const int y : {in[y0], in[y1]})
+            for (const int c : unclampedRgb(y, in[u], in[v]))
+                sum += excess(c);
     return sum;
 }
 
