@@ -80,6 +80,7 @@ private:
         hexjpg::RawJudgement raw;
         QByteArray rawJpeg;
         hexjpg::LoadedPicture rawPicture;
+        std::vector<QImage> rawThumbnails; // of the first readings, to choose another
         bool cancelled = false;
         bool outOfMemory = false;
     };
@@ -97,6 +98,8 @@ private:
     void offerForgivingReading(const Checked &checked);
     static void judgeRawFrame(Checked &checked, const hexjpg::PictureLoader &loader);
     bool offerRawFrame(const Checked &checked);
+    int chooseRawReading(const Checked &checked);
+    void useRawReading(const Checked &checked, std::size_t reading);
     static const hexjpg::FoundPicture *wholeAfterCut(const Checked &checked);
     void showWholeAfterCut(const Checked &checked, const hexjpg::FoundPicture &whole);
     void warnNotWritten(const hexjpg::ConversionResult &written);

@@ -6,6 +6,7 @@
 #include "diagnosis.h"
 #include "hex_to_jpeg.h"
 #include "jpeg_encoder.h"
+#include "raw_chooser.h"
 #include "warning.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,9 @@ void Form1::judgeRawFrame(Checked &checked, const hexjpg::PictureLoader &loader)
         best.format, best.size));
     if (!checked.rawJpeg.isEmpty())
         checked.rawPicture = loader.load(QByteArrayView(checked.rawJpeg));
+    for (std::size_t i = 0; i < std::min(checked.raw.candidates.size(), kCandidatesListed); ++i)
+        checked.rawThumbnails.push_back(
+            RawChooser::thumbnail(checked.read.bytes, checked.raw.candidates[i]));
 }
 
 // 照片不正确！, and what the bytes may be as a raw frame, with 使用这张图片; false when they read
@@ -53,13 +57,46 @@ bool Form1::offerRawFrame(const Checked &checked)
     if (best.offset > 0)
         details << Words::tr("帧前面的 %1 个字节（如 *RDY* 之类的标记）跳过了").arg(best.offset);
     details << Words::tr("写成 1.jpg：JPEG，质量 95，4:4:4");
-    if (!offerWarning(this, message, Words::tr("使用这张图片"), details.join(u'\n')))
-        return true;
-    const hexjpg::ConversionResult written = hexjpg::writeOutput(checked.rawJpeg, m_outputFolder);
+    const QString other = checked.rawThumbnails.size() > 1 ? Words::tr("其他读法(&O)…") : QString();
+    switch (offerWarning(this, message, Words::tr("使用这张图片"), other, details.join(u'\n'))) {
+    case OfferAnswer::Take:
+        useRawReading(checked, 0);
+        break;
+    case OfferAnswer::Other:
+        if (const int chosen = chooseRawReading(checked); chosen >= 0)
+            useRawReading(checked, std::size_t(chosen));
+        break;
+    case OfferAnswer::Cancel:
+        break;
+    }
+    return true;
+}
+
+// The readings side by side, each as it would look: the one the user chooses, or -1.
+int Form1::chooseRawReading(const Checked &checked)
+{
+    RawChooser chooser(checked.raw.candidates, checked.rawThumbnails, this);
+    return chooser.exec() == QDialog::Accepted ? chooser.chosen() : -1;
+}
+
+// 1.jpg becomes the frame as reading has it, and is shown. The best reading was encoded aside;
+// another is encoded now (a frame of a common size takes milliseconds).
+void Form1::useRawReading(const Checked &checked, std::size_t reading)
+{
+    QByteArray jpeg = checked.rawJpeg;
+    hexjpg::LoadedPicture picture = checked.rawPicture;
+    if (reading > 0) {
+        const hexjpg::RawCandidate &c = checked.raw.candidates.at(reading);
+        jpeg = hexjpg::encodeJpeg(
+            hexjpg::rawFrameImage(QByteArrayView(checked.read.bytes)
+                                      .sliced(c.offset, hexjpg::rawFrameBytes(c.format, c.size)),
+                                  c.format, c.size));
+        picture = m_loader.load(QByteArrayView(jpeg));
+    }
+    const hexjpg::ConversionResult written = hexjpg::writeOutput(jpeg, m_outputFolder);
     if (!written.ok()) {
         warnNotWritten(written);
-        return true;
+        return;
     }
-    showPicture(checked.rawPicture, checked.rawJpeg.size());
-    return true;
+    showPicture(picture, jpeg.size());
 }

@@ -22,6 +22,16 @@ std::optional<QByteArray> ReceiveChoices::commandBytes() const
     return commandIsHex ? hexjpg::commandFromHex(command) : hexjpg::commandFromText(command);
 }
 
+std::optional<ReceiveChoices::RawFrames> ReceiveChoices::rawFrames() const
+{
+    const std::optional<hexjpg::RawFormat> format = hexjpg::rawFormatNamed(rawFormat);
+    const std::optional<QSize> size = hexjpg::rawSizeFromText(rawSize);
+    if (!format || !size || hexjpg::rawFrameBytes(*format, *size) == 0 ||
+        (hexjpg::isYuv(*format) && size->width() % 2 != 0))
+        return std::nullopt;
+    return RawFrames{*format, *size};
+}
+
 ReceiveChoices ReceiveChoices::load(const QSettings &settings)
 {
     ReceiveChoices choices;
@@ -39,6 +49,12 @@ ReceiveChoices ReceiveChoices::load(const QSettings &settings)
         ok ? std::clamp(seconds, 0, kMaxReconnectSeconds) : kDefaultReconnectSeconds;
     choices.saveEach = settings.value(u"receive/saveEach"_s, false).toBool();
     choices.saveFolder = settings.value(u"receive/saveFolder"_s).toString();
+    // A format that is none is no choice of one.
+    choices.rawFormat = settings.value(u"receive/rawFormat"_s).toString();
+    if (!hexjpg::rawFormatNamed(choices.rawFormat))
+        choices.rawFormat.clear();
+    choices.rawSize = settings.value(u"receive/rawSize"_s).toString();
+    choices.frameMarker = settings.value(u"receive/frameMarker"_s).toString();
     return choices;
 }
 
@@ -53,6 +69,9 @@ void ReceiveChoices::save(QSettings &settings) const
     settings.setValue(u"receive/reconnectSeconds"_s, reconnectSeconds);
     settings.setValue(u"receive/saveEach"_s, saveEach);
     settings.setValue(u"receive/saveFolder"_s, saveFolder);
+    settings.setValue(u"receive/rawFormat"_s, rawFormat);
+    settings.setValue(u"receive/rawSize"_s, rawSize);
+    settings.setValue(u"receive/frameMarker"_s, frameMarker);
 }
 
 std::unique_ptr<QSettings> openSettings(const QString &programFolder, bool installed)

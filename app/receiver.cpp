@@ -3,6 +3,7 @@
 #include "command.h"
 #include "diagnosis.h"
 #include "forgiving_reader.h"
+#include "raw_judge.h"
 #include "reconnector.h"
 #include "serial_source.h"
 #include "text_panel.h"
@@ -70,6 +71,8 @@ bool Receiver::start(const ReceiveChoices &choices)
             [this](const QString &message) { warnLater(message, {}, true); });
     connect(m_source, &SerialSource::ended, this, &Receiver::portEnded);
     m_decoder.resetState();
+    if (const auto raw = choices.rawFrames())
+        m_source->receiveRawFrames(raw->format, raw->size, choices.frameMarker.toUtf8());
     if (!m_source->open(choices.port, choices.settings)) {
         showWarning(m_window, m_source->errorString());
         return false;
@@ -215,6 +218,11 @@ void Receiver::picture(const hexjpg::ArrivedPicture &picture)
 {
     ++m_pictures;
     m_incomplete += !picture.found.whole;
+    if (!picture.rawFormat.isEmpty())
+        note(Words::tr("※ 第 %1 张：%2")
+                 .arg(m_pictures)
+                 .arg(hexjpg::rawEncodedWords(picture.rawFormat, picture.found.size,
+                                              picture.rawCertainty)));
     if (!m_choices.saveEach)
         m_waiting.clear();
     m_waiting.push_back(

@@ -77,6 +77,20 @@ SerialDialog::SerialDialog(QWidget *parent)
     auto *browse = new QPushButton(Words::tr("浏览…"), this);
     connect(browse, &QPushButton::clicked, this, &SerialDialog::chooseFolder);
 
+    rawFormat = new QComboBox(this);
+    rawFormat->setObjectName(u"rawFormat"_s);
+    rawFormat->addItem(Words::tr("图片（原始图像按停顿判断）"), QString());
+    for (const hexjpg::RawFormat format : hexjpg::rawFormats())
+        rawFormat->addItem(hexjpg::rawFormatWords(format), hexjpg::rawFormatName(format));
+    rawSize = new QLineEdit(this);
+    rawSize->setObjectName(u"rawSize"_s);
+    rawSize->setPlaceholderText(Words::tr("宽x高，例如 160x120"));
+    frameMarker = new QLineEdit(this);
+    frameMarker->setObjectName(u"frameMarker"_s);
+    frameMarker->setPlaceholderText(Words::tr("帧前的标记，例如 *RDY*"));
+    connect(rawFormat, &QComboBox::currentIndexChanged, this, &SerialDialog::check);
+    connect(rawSize, &QLineEdit::textChanged, this, &SerialDialog::check);
+
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *start = buttons->addButton(Words::tr("开始"), QDialogButtonBox::AcceptRole);
     start->setObjectName(u"start"_s);
@@ -113,6 +127,11 @@ SerialDialog::SerialDialog(QWidget *parent)
     save->addWidget(saveFolder, 1);
     save->addWidget(browse);
     form->addRow(saveEach, save);
+    auto *raw = new QHBoxLayout;
+    raw->addWidget(rawFormat, 1);
+    raw->addWidget(rawSize);
+    raw->addWidget(frameMarker);
+    form->addRow(Words::tr("数据(&D)："), raw);
     form->addRow(buttons);
     check();
 }
@@ -155,6 +174,9 @@ void SerialDialog::setChoices(const ReceiveChoices &choices)
     reconnectSeconds->setValue(choices.reconnectSeconds);
     saveEach->setChecked(choices.saveEach);
     saveFolder->setText(QDir::toNativeSeparators(choices.saveFolder));
+    rawFormat->setCurrentIndex(std::max(0, rawFormat->findData(choices.rawFormat)));
+    rawSize->setText(choices.rawSize);
+    frameMarker->setText(choices.frameMarker);
     check();
 }
 
@@ -168,6 +190,9 @@ ReceiveChoices SerialDialog::choices() const
     choices.reconnectSeconds = reconnectSeconds->value();
     choices.saveEach = saveEach->isChecked();
     choices.saveFolder = QDir::fromNativeSeparators(saveFolder->text().trimmed());
+    choices.rawFormat = rawFormat->currentData().toString();
+    choices.rawSize = rawSize->text().trimmed();
+    choices.frameMarker = frameMarker->text();
     return choices;
 }
 
@@ -181,15 +206,19 @@ void SerialDialog::chooseFolder()
     saveEach->setChecked(true);
 }
 
-// 开始 waits for a port, a rate, a command that reads, and, when every picture is kept, a folder
-// that is there.
+// 开始 waits for a port, a rate, a command that reads, when every picture is kept a folder that is
+// there, and for raw frames a size that fits the format. The size and marker are for raw frames.
 void SerialDialog::check()
 {
     const QString folder = saveFolder->text().trimmed();
     const bool folderReady =
         !saveEach->isChecked() || (!folder.isEmpty() && QFileInfo(folder).isDir());
+    const ReceiveChoices chosen = choices();
+    const bool raw = !chosen.rawFormat.isEmpty();
+    rawSize->setEnabled(raw);
+    frameMarker->setEnabled(raw);
     if (auto *buttons = findChild<QDialogButtonBox *>())
         if (auto *start = buttons->findChild<QPushButton *>(u"start"_s))
             start->setEnabled(!port().isEmpty() && baud() > 0 && command().has_value() &&
-                              folderReady);
+                              folderReady && (!raw || chosen.rawFrames()));
 }

@@ -1,9 +1,9 @@
 #pragma once
 
 // 从串口接收: which port, at which baud rate, with which levels of DTR and RTS, a command for the
-// board to send once the port is open, how long a port lost is waited for, and a folder that keeps
-// every picture. The ports the system lists, with what they are; a port it does not list (a pty,
-// say) may be typed in.
+// board to send once the port is open, how long a port lost is waited for, a folder that keeps
+// every picture, and raw camera frames of a format and size where the board sends them. The ports
+// the system lists, with what they are; a port it does not list (a pty, say) may be typed in.
 
 #include "receive_choices.h"
 #include "serial_port.h"
@@ -43,6 +43,9 @@ public:
     QSpinBox *reconnectSeconds; // 0: a port lost ends receiving
     QCheckBox *saveEach;
     QLineEdit *saveFolder;
+    QComboBox *rawFormat; // first: pictures as they come, raw frames judged
+    QLineEdit *rawSize;
+    QLineEdit *frameMarker;
 
 private:
     void chooseFolder();

@@ -24,12 +24,21 @@ void showWarning(QWidget *parent, const QString &message, const QString &details
 bool offerWarning(QWidget *parent, const QString &message, const QString &accept,
                   const QString &details)
 {
+    return offerWarning(parent, message, accept, {}, details) == OfferAnswer::Take;
+}
+
+OfferAnswer offerWarning(QWidget *parent, const QString &message, const QString &accept,
+                         const QString &other, const QString &details)
+{
     QMessageBox box(QMessageBox::NoIcon, Words::tr("警告"), message, QMessageBox::NoButton, parent);
     QPushButton *take = box.addButton(accept, QMessageBox::AcceptRole);
+    QPushButton *instead = other.isEmpty() ? nullptr : box.addButton(other, QMessageBox::ApplyRole);
     QPushButton *cancel = box.addButton(Words::tr("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(take);
     box.setEscapeButton(cancel);
     box.setDetailedText(details);
     box.exec();
-    return box.clickedButton() == take;
+    if (box.clickedButton() == take)
+        return OfferAnswer::Take;
+    return instead && box.clickedButton() == instead ? OfferAnswer::Other : OfferAnswer::Cancel;
 }

@@ -13,3 +13,8 @@ void showWarning(QWidget *parent, const QString &message, const QString &details
 // True when the user takes the offer.
 bool offerWarning(QWidget *parent, const QString &message, const QString &accept,
                   const QString &details = {});
+
+// The offer with a third choice beside it (another reading, say): which the user took.
+enum class OfferAnswer { Take, Other, Cancel };
+OfferAnswer offerWarning(QWidget *parent, const QString &message, const QString &accept,
+                         const QString &other, const QString &details);

@@ -11,6 +11,7 @@
 #include "hex_to_jpeg.h"
 #include "interruption.h"
 #include "picture_loader.h"
+#include "raw_judge.h"
 #include "reconnector.h"
 #include "serial_source.h"
 
@@ -181,17 +182,18 @@ private:
         ++m_waiting;
         QMetaObject::invokeMethod(
             &m_checker,
-            [this, arrived = std::move(numbered), name, seriesName] {
+            [this, arrived = std::move(numbered), name, seriesName]() mutable {
                 hexjpg::WrittenPicture checked = hexjpg::writeAndLoad(
                     arrived.bytes, m_options.folder, name, checkingLoader(hexjpg::kArrivedCheckMs));
                 hexjpg::ConversionResult saved;
                 if (checked.written.ok() && !seriesName.isEmpty())
                     saved = hexjpg::writeOutput(arrived.bytes, m_options.saveEach, seriesName);
+                arrived.bytes.clear(); // written: only what it is goes on
                 m_room.release();
                 QMetaObject::invokeMethod(
                     this,
-                    [this, found = arrived.found, checked, saved] {
-                        pictureChecked(found, checked, saved);
+                    [this, arrived = std::move(arrived), checked, saved] {
+                        pictureChecked(arrived, checked, saved);
                     },
                     Qt::QueuedConnection);
             },
@@ -201,7 +203,8 @@ private:
     }
 
     // saved: the picture's file in the series, when one is kept.
-    void pictureChecked(const hexjpg::FoundPicture &found, const hexjpg::WrittenPicture &checked,
+    void pictureChecked(const hexjpg::ArrivedPicture &arrived,
+                        const hexjpg::WrittenPicture &checked,
                         const hexjpg::ConversionResult &saved)
     {
         --m_waiting;
@@ -217,13 +220,14 @@ private:
             finish();
             return endIfDone();
         }
-        report(checked.written.path, found, checked.picture, saved.path);
+        report(checked.written.path, arrived, checked.picture, saved.path);
         endIfDone();
     }
 
-    void report(const QString &path, const hexjpg::FoundPicture &found,
+    void report(const QString &path, const hexjpg::ArrivedPicture &arrived,
                 const hexjpg::LoadedPicture &loaded, const QString &saved)
     {
+        const hexjpg::FoundPicture &found = arrived.found;
         hexjpg::LoadedPicture told = loaded; // what the finder saw where it does not decode
         if (loaded.error != 0) {
             told.format = found.format;
@@ -238,6 +242,9 @@ private:
             Words::tr("第 %1 张：%2，%3，%4")
                 .arg(found.number)
                 .arg(m_output.shown(path), hexjpg::describePicture(told, found.length), words);
+        if (!arrived.rawFormat.isEmpty())
+            line += Words::tr("；%1").arg(hexjpg::rawEncodedWords(
+                arrived.rawFormat, arrived.found.size, arrived.rawCertainty));
         if (!saved.isEmpty())
             line += Words::tr("；也存为 %1").arg(saved);
         if (!m_options.json) {
@@ -247,18 +254,23 @@ private:
         }
         m_output.say(line);
         const QSize size = told.size;
-        m_output.printJsonLine({{u"event"_s, u"picture"_s},
-                                {u"number"_s, found.number},
-                                {u"file"_s, m_output.shown(path)},
-                                {u"offset"_s, found.offset},
-                                {u"length"_s, found.length},
-                                {u"format"_s, told.format},
-                                {u"width"_s, size.width()},
-                                {u"height"_s, size.height()},
-                                {u"decodes"_s, loaded.error == 0},
-                                {u"complete"_s, state == PictureState::Complete},
-                                {u"problem"_s, found.problem},
-                                {u"saved"_s, saved.isEmpty() ? QJsonValue() : QJsonValue(saved)}});
+        QJsonObject event{{u"event"_s, u"picture"_s},
+                          {u"number"_s, found.number},
+                          {u"file"_s, m_output.shown(path)},
+                          {u"offset"_s, found.offset},
+                          {u"length"_s, found.length},
+                          {u"format"_s, told.format},
+                          {u"width"_s, size.width()},
+                          {u"height"_s, size.height()},
+                          {u"decodes"_s, loaded.error == 0},
+                          {u"complete"_s, state == PictureState::Complete},
+                          {u"problem"_s, found.problem},
+                          {u"saved"_s, saved.isEmpty() ? QJsonValue() : QJsonValue(saved)}};
+        if (!arrived.rawFormat.isEmpty()) {
+            event.insert(u"raw"_s, arrived.rawFormat);
+            event.insert(u"certainty"_s, arrived.rawCertainty);
+        }
+        m_output.printJsonLine(event);
     }
 
     void warn(const QString &message)

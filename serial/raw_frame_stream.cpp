@@ -1,5 +1,7 @@
 #include "raw_frame_stream.h"
 
+#include "jpeg_encoder.h"
+
 #include <algorithm>
 
 namespace hexjpg {
@@ -43,6 +45,19 @@ std::vector<QByteArray> RawFrameStream::feed(QByteArrayView block)
         }
     }
     return frames;
+}
+
+ArrivedPicture rawFramePicture(QByteArrayView frame, RawFormat format, QSize size, double certainty)
+{
+    ArrivedPicture picture;
+    picture.bytes = encodeJpeg(rawFrameImage(frame, format, size));
+    picture.found.length = picture.bytes.size();
+    picture.found.format = QStringLiteral("JPEG");
+    picture.found.size = size;
+    picture.found.whole = !picture.bytes.isEmpty();
+    picture.rawFormat = rawFormatName(format);
+    picture.rawCertainty = certainty;
+    return picture;
 }
 
 } // namespace hexjpg

@@ -4,6 +4,9 @@
 // after a marker where the sketch prints one (*RDY*). What lies outside the frames is passed over.
 // Feed a block, get the frames it completes; linear in what arrives, one frame held at most.
 
+#include "picture_finder.h"
+#include "raw_frame.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -27,5 +30,9 @@ private:
     bool m_searching;
     qint64 m_received = 0;
 };
+
+// A frame of format and size as a picture that arrived: a JPEG at quality 95, 4:4:4.
+ArrivedPicture rawFramePicture(QByteArrayView frame, RawFormat format, QSize size,
+                               double certainty);
 
 } // namespace hexjpg

@@ -1,5 +1,8 @@
 #include "received_stream.h"
 
+#include "raw_frame_stream.h"
+#include "raw_judge.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -31,6 +34,8 @@ ReceivedStream::Arrival ReceivedStream::feed(QByteArrayView block)
         fromBytes(block, arrival);
         return arrival;
     }
+    if (!m_pictureSincePause)
+        m_frameBytes.keep(block);
     // The block, after the end of the one before where a start marker may have been cut (only
     // then is it copied).
     QByteArray joined;
@@ -63,9 +68,12 @@ ReceivedStream::Arrival ReceivedStream::pause()
         // The bytes that may begin a start marker stay: they are no text.
         const QByteArray bytes = m_text.feed({}, true);
         m_startSeen = m_startSeen || bytes.contains(kStart);
+        if (!m_pictureSincePause)
+            m_frameText.keep(bytes);
         take(m_pictures.feed(bytes), arrival);
     }
     take(m_pictures.cut(), arrival);
+    judgeFrame(arrival);
     return arrival;
 }
 
@@ -76,10 +84,50 @@ ReceivedStream::Arrival ReceivedStream::finish()
         arrival.text = std::exchange(m_carry, {});
         const QByteArray bytes = m_text.feed(arrival.text) + m_text.finish();
         m_startSeen = m_startSeen || bytes.contains(kStart);
+        if (!m_pictureSincePause)
+            m_frameText.keep(bytes);
         take(m_pictures.feed(bytes), arrival);
     }
     take(m_pictures.cut(), arrival);
+    judgeFrame(arrival);
     return arrival;
+}
+
+void ReceivedStream::FrameKept::keep(QByteArrayView more)
+{
+    if (tooLong || more.isEmpty())
+        return;
+    tooLong = bytes.size() + more.size() > maxJudgedBytes();
+    if (tooLong)
+        bytes = QByteArray();
+    else
+        bytes += more;
+}
+
+// What came since the last pause, as text read and as bytes: the first that reads as a raw frame
+// becomes a picture.
+void ReceivedStream::judgeFrame(Arrival &arrival)
+{
+    const bool none = !m_binary && !m_pictureSincePause && arrival.pictures.empty();
+    const qint64 start = m_received - m_frameBytes.bytes.size();
+    for (const QByteArray *kept : {&m_frameText.bytes, &m_frameBytes.bytes}) {
+        if (!none)
+            break;
+        const RawJudgement judged = judgeRawFrame(*kept);
+        if (!judged.offered())
+            continue;
+        const RawCandidate &best = judged.best();
+        ArrivedPicture picture = rawFramePicture(
+            QByteArrayView(*kept).sliced(best.offset, rawFrameBytes(best.format, best.size)),
+            best.format, best.size, judged.certainty);
+        picture.found.offset = start + (kept == &m_frameBytes.bytes ? best.offset : 0);
+        picture.found.number = m_pictures.total() + 1;
+        arrival.pictures.push_back(std::move(picture));
+        break;
+    }
+    m_frameBytes.clear();
+    m_frameText.clear();
+    m_pictureSincePause = false;
 }
 
 bool ReceivedStream::garbled() const
@@ -92,6 +140,8 @@ void ReceivedStream::fromText(QByteArrayView text, Arrival &arrival)
     arrival.text += text;
     const QByteArray bytes = m_text.feed(text);
     m_startSeen = m_startSeen || bytes.contains(kStart);
+    if (!m_pictureSincePause)
+        m_frameText.keep(bytes);
     take(m_pictures.feed(bytes), arrival);
 }
 
@@ -118,6 +168,11 @@ void ReceivedStream::fromBytes(QByteArrayView bytes, Arrival &arrival)
 
 void ReceivedStream::take(std::vector<ArrivedPicture> &&pictures, Arrival &arrival)
 {
+    if (!pictures.empty()) {
+        m_pictureSincePause = true;
+        m_frameBytes.clear();
+        m_frameText.clear();
+    }
     for (ArrivedPicture &picture : pictures)
         arrival.pictures.push_back(std::move(picture));
 }

@@ -2,7 +2,11 @@
 
 // What a serial line brings from a camera: hex text in any layout the forgiving reader knows, with
 // log lines between the pictures, or the pictures' own bytes. Which, it tells from what arrives:
-// text in UTF-8 never holds the byte FF, and a JPEG's bytes begin with FF D8 FF. QtCore only.
+// text in UTF-8 never holds the byte FF, and a JPEG's bytes begin with FF D8 FF.
+//
+// A camera without JPEG output sends raw frames: what came between two pauses of the line with no
+// picture in it, as bytes or as hex text, is judged as a raw frame (raw_judge.h) when its count
+// fits a common sensor size, and the frame becomes a picture.
 
 #include "forgiving_reader.h"
 #include "picture_finder.h"
@@ -29,8 +33,8 @@ public:
     };
 
     Arrival feed(QByteArrayView block);
-    // The line fell silent: the picture under way stops arriving, and a layout not judged yet is
-    // judged from what has come.
+    // The line fell silent: the picture under way stops arriving, a layout not judged yet is
+    // judged from what has come, and what came since the last pause may be a raw frame.
     Arrival pause();
     // The line ended: all that waited is read, and the picture under way is cut.
     Arrival finish();
@@ -43,6 +47,7 @@ private:
     void fromText(QByteArrayView text, Arrival &arrival);
     void fromBytes(QByteArrayView bytes, Arrival &arrival);
     void take(std::vector<ArrivedPicture> &&pictures, Arrival &arrival);
+    void judgeFrame(Arrival &arrival);
 
     ForgivingStream m_text;
     PictureStream m_pictures;
@@ -52,6 +57,16 @@ private:
     qint64 m_received = 0;
     qint64 m_notText = 0; // bytes that no hex text holds: control bytes, and FF
     qint64 m_column = 0;  // pairs on the current line, once binary
+    // What may be a raw frame: kept since the last pause while no picture came, and let go once
+    // it is too long for a frame.
+    struct FrameKept {
+        QByteArray bytes;
+        bool tooLong = false;
+        void keep(QByteArrayView more);
+        void clear() { bytes.clear(), tooLong = false; }
+    };
+    FrameKept m_frameBytes, m_frameText; // the bytes as received, and as read from text
+    bool m_pictureSincePause = false;
 };
 
 } // namespace hexjpg

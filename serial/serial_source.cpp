@@ -1,6 +1,5 @@
 #include "serial_source.h"
 
-#include "jpeg_encoder.h"
 #include "ports.h"
 
 #include <QCoreApplication>
@@ -149,12 +148,7 @@ void SerialSource::handRawFrames(QByteArrayView block)
 {
     const RawFrames &raw = *m_rawFrames;
     for (const QByteArray &frame : m_raw->feed(block)) {
-        hexjpg::ArrivedPicture picture;
-        picture.bytes = hexjpg::encodeJpeg(hexjpg::rawFrameImage(frame, raw.format, raw.size));
-        picture.found.length = picture.bytes.size();
-        picture.found.format = u"JPEG"_s;
-        picture.found.size = raw.size;
-        picture.found.whole = !picture.bytes.isEmpty();
+        hexjpg::ArrivedPicture picture = hexjpg::rawFramePicture(frame, raw.format, raw.size, 1);
         picture.found.number = ++m_rawNumber;
         emit pictureArrived(picture);
     }

@@ -30,6 +30,7 @@ public:
 
     QList<ShownMessage> shown;
     bool takeOffers = true; // press the default button where there is one, as Enter does
+    QString press;          // else the button of this text, where a box has one
 
 private:
     void answer()
@@ -48,6 +49,9 @@ private:
             message.buttonTexts.append(button->text());
         }
         shown.append(message);
+        for (QAbstractButton *button : box->buttons())
+            if (!press.isEmpty() && button->text() == press)
+                return button->click();
         if (box->defaultButton() && takeOffers)
             box->defaultButton()->click();
         else if (QAbstractButton *ok = box->button(QMessageBox::Ok))

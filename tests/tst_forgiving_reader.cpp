@@ -90,14 +90,18 @@ void TestForgivingReader::captures_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("layout"); // in the words the reading gives
 
-    // A baseline picture with a run of zeros (folded into '*' lines by hexdump and od), and a
-    // progressive one of odd length (od pads its last word).
+    // A baseline picture with a run of zeros (folded into '*' lines by hexdump and od), a
+    // progressive one of odd length (od pads its last word), and one followed by repeated lines.
     QByteArray progressive = testing::makeJpeg({90, 60}, true);
     if (progressive.size() % 2 == 0)
         progressive += '\0';
     const QList<std::pair<const char *, QByteArray>> pictures = {
         {"baseline", testing::withZeroRun(testing::makeJpeg({160, 120}), 200)},
-        {"progressive", progressive}};
+        {"progressive", progressive},
+        // Lines of the same bytes, not zeros, folded too, and an odd length after them.
+        {"repeated lines", testing::makeJpeg({40, 30}) +
+                               QByteArray("\x10\x32\x54\x76\x98\xba\xdc\xfe").repeated(41) +
+                               "\xff"}};
     for (const auto &[name, b] : pictures) {
         auto row = [&](const char *layout) -> QTestData & {
             return QTest::addRow("%s, %s", layout, name);

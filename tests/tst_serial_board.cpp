@@ -6,6 +6,7 @@
 #include "picture_loader.h"
 #include "raw_frame_stream.h"
 #include "raw_frames.h"
+#include "received_stream.h"
 #include "serial_fixture.h"
 #include "test_support.h"
 
@@ -43,6 +44,9 @@ private slots:
     void savesEachPicture();
     void rawFrameStream_data();
     void rawFrameStream();
+    void framesJudgedAtAPause_data();
+    void framesJudgedAtAPause();
+    void rawFramesOverThePort_data();
     void rawFramesOverThePort();
 };
 
@@ -291,28 +295,106 @@ void TestSerialBoard::rawFrameStream()
     }
 }
 
-// --raw over the port: each frame after its marker becomes a picture near what its bytes hold.
+// Without --raw, what came between two pauses of the line with no picture in it is judged as a
+// raw frame, sent as bytes or printed as hex pairs.
+void TestSerialBoard::framesJudgedAtAPause_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("format"); // empty: no frame
+    const QByteArray frame =
+        "*RDY*" + testing::rawFrameOf(testing::photoLike({160, 120}, 4), hexjpg::RawFormat::Rgb565);
+    QByteArray pairs;
+    for (qsizetype i = 0; i < frame.size(); i += 32)
+        pairs += frame.mid(i, 32).toHex(' ') + "\r\n";
+    QTest::newRow("bytes after *RDY*") << frame << u"rgb565"_s;
+    QTest::newRow("hex pairs") << pairs << u"rgb565"_s;
+    QTest::newRow("a JPEG, no frame") << testing::makeJpeg({160, 120}) << QString();
+    QByteArray noise(frame.size() - 5, Qt::Uninitialized);
+    QRandomGenerator(9).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    QTest::newRow("random bytes of a frame's length") << noise << QString();
+}
+
+void TestSerialBoard::framesJudgedAtAPause()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, format);
+    hexjpg::ReceivedStream stream;
+    std::vector<hexjpg::ArrivedPicture> pictures;
+    for (int pause = 0; pause < 2; ++pause) { // a second frame, after the first pause
+        for (qsizetype i = 0; i < line.size(); i += 4096)
+            for (auto &picture : stream
+                                     .feed(QByteArrayView(line).sliced(i).first(
+                                         std::min<qsizetype>(4096, line.size() - i)))
+                                     .pictures)
+                pictures.push_back(std::move(picture));
+        for (auto &picture : stream.pause().pictures)
+            pictures.push_back(std::move(picture));
+    }
+    const auto raw = std::count_if(pictures.begin(), pictures.end(),
+                                   [](const auto &p) { return !p.rawFormat.isEmpty(); });
+    QCOMPARE(raw, format.isEmpty() ? 0 : 2);
+    if (format.isEmpty())
+        return;
+    const QByteArray frame =
+        line.startsWith("*RDY*") ? line.sliced(5) : QByteArray::fromHex(line).sliced(5);
+    const QImage held = hexjpg::rawFrameImage(frame, hexjpg::RawFormat::Rgb565, {160, 120});
+    for (const hexjpg::ArrivedPicture &picture : pictures) {
+        QCOMPARE(picture.rawFormat, format);
+        QCOMPARE(picture.found.size, QSize(160, 120));
+        QVERIFY(testing::psnr(
+                    held, hexjpg::PictureLoader().load(QByteArrayView(picture.bytes)).image) >= 38);
+    }
+}
+
+// Over the port, each frame becomes a picture near what its bytes hold: with --raw after its
+// marker, without as judged at a pause.
+void TestSerialBoard::rawFramesOverThePort_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("chosen") << QStringList{u"--raw"_s,          u"yuyv"_s,
+                                           u"--size"_s,         u"96x96"_s,
+                                           u"--frame-marker"_s, u"*RDY*"_s,
+                                           u"--count"_s,        u"2"_s}
+                            << int(hexjpg::RawFormat::Yuyv) << u"由 96×96 YUV"_s;
+    QTest::newRow("judged at a pause")
+        << QStringList{u"--count"_s, u"1"_s} << int(hexjpg::RawFormat::Rgb565)
+        << u"由 96×96 RGB565 原始图像编码（把握"_s;
+}
+
 void TestSerialBoard::rawFramesOverThePort()
 {
+    QFETCH(QStringList, options);
+    QFETCH(int, format);
+    QFETCH(QString, told);
+    const auto raw = hexjpg::RawFormat(format);
     const QString programEnd = com7End();
     startPty(programEnd);
     QTemporaryDir out;
     QProcess cli;
-    startCli(cli, {u"--serial"_s, com7Name(programEnd), u"--raw"_s, u"yuyv"_s, u"--size"_s,
-                   u"96x96"_s, u"--frame-marker"_s, u"*RDY*"_s, u"--count"_s, u"2"_s, u"--all"_s,
-                   u"--dir"_s, shownPath(out.path())});
+    startCli(cli, QStringList{u"--serial"_s, com7Name(programEnd), u"--all"_s, u"--dir"_s,
+                              shownPath(out.path())} +
+                      options);
     QVERIFY(cli.waitForStarted());
     QTest::qWait(underWine() ? 3000 : 500); // the port opened
     QList<QByteArray> frames;
     for (const quint32 seed : {1u, 2u})
-        frames << testing::rawFrameOf(testing::photoLike({96, 96}, seed), hexjpg::RawFormat::Yuyv);
+        frames << testing::rawFrameOf(testing::photoLike({96, 96}, seed), raw);
     QFile board(m_camera);
     QVERIFY(board.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-    board.write("OV7670 ready\r\n*RDY*" + frames[0] + "\r\n*RDY*" + frames[1]);
-    QVERIFY(cli.waitForFinished(30000));
+    board.write("OV7670 ready\r\n*RDY*" + frames[0]);
+    QTest::qWait(3000); // a pause longer than the line's silence
+    const int count = options.count(u"--raw"_s) + 1;
+    if (count > 1)
+        board.write("\r\n*RDY*" + frames[1]);
+    QVERIFY2(cli.state() == QProcess::NotRunning || cli.waitForFinished(30000),
+             cli.readAllStandardError().constData());
     QCOMPARE(cli.exitCode(), 0);
-    for (int i = 0; i < 2; ++i) {
-        const QImage held = hexjpg::rawFrameImage(frames[i], hexjpg::RawFormat::Yuyv, {96, 96});
+    const QString said = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(said.contains(told), qPrintable(said));
+    for (int i = 0; i < count; ++i) {
+        const QImage held = hexjpg::rawFrameImage(frames[i], raw, {96, 96});
         const QImage written =
             hexjpg::PictureLoader().load(QDir(out.path()).filePath(u"%1.jpg"_s.arg(i + 1))).image;
         QVERIFY2(testing::psnr(held, written) >= 38, qPrintable(QString::number(i + 1)));

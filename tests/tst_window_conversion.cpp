@@ -4,6 +4,7 @@
 #include "cut_captures.h"
 #include "diagnosis.h"
 #include "main_window.h"
+#include "raw_chooser.h"
 #include "raw_frames.h"
 #include "startup.h"
 #include "test_support.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -54,6 +56,7 @@ private slots:
     void forgivingReading();
     void rawFrameOffered_data();
     void rawFrameOffered();
+    void anotherRawReadingChosen();
     void secondConversionShowsThePictureAgain();
     void failedWriteShowsNoEarlierPicture();
     void failedWriteKeepsThePictureArea_data();
@@ -319,6 +322,42 @@ void TestWindowConversion::rawFrameOffered()
     if (!said.isEmpty())
         QVERIFY(m_fixture.window->Image1->isVisible() &&
                 !m_fixture.window->Image1->pixmap().isNull());
+}
+
+// 其他读法… shows the readings side by side, each as it would look; the one chosen becomes 1.jpg.
+void TestWindowConversion::anotherRawReadingChosen()
+{
+    const QByteArray bytes =
+        testing::rawFrameOf(testing::photoLike({160, 120}, 3), hexjpg::RawFormat::Rgb565);
+    const hexjpg::RawJudgement judged = hexjpg::judgeRawFrame(bytes);
+    QVERIFY(judged.candidates.size() > 2);
+    m_fixture.answerer->press = u"其他读法(&O)…"_s;
+    int shown = 0;
+    QTimer chooser;
+    connect(&chooser, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<RawChooser *>(QApplication::activeModalWidget())) {
+            shown = dialog->readings->count();
+            QCOMPARE(dialog->chosen(), 0);
+            QVERIFY(!dialog->readings->item(1)->icon().isNull());
+            dialog->readings->setCurrentRow(1);
+            dialog->accept();
+        }
+    });
+    chooser.start(10);
+    m_fixture.convert(testing::dumpOf(bytes));
+    QTRY_VERIFY(shown > 0);
+    QCOMPARE(std::size_t(shown), std::min<std::size_t>(judged.candidates.size(), 6));
+    // Nearer the second reading than the best (a rougher reading keeps less of itself in a JPEG).
+    const auto reading = [&](const hexjpg::RawCandidate &c) {
+        return hexjpg::rawFrameImage(
+            bytes.sliced(c.offset, hexjpg::rawFrameBytes(c.format, c.size)), c.format, c.size);
+    };
+    const auto written = [&] {
+        return hexjpg::PictureLoader().load(m_fixture.folder->filePath(u"1.jpg"_s)).image;
+    };
+    QTRY_VERIFY(testing::psnr(reading(judged.candidates[1]), written()) >= 30);
+    QVERIFY(testing::psnr(reading(judged.candidates[0]), written()) < 30);
+    QVERIFY(!m_fixture.window->Image1->pixmap().isNull());
 }
 
 void TestWindowConversion::secondConversionShowsThePictureAgain()

@@ -4,6 +4,8 @@
 // before any test presses 退出, whose QCoreApplication::exit() ends every modal box after it.
 
 #include "main_window.h"
+#include "picture_loader.h"
+#include "raw_frames.h"
 #include "receive_choices.h"
 #include "serial_dialog.h"
 #include "test_support.h"
@@ -146,6 +148,10 @@ private slots:
     void everyPictureKeptAndCounted();
     void receiveDialogReadsTheCommand_data();
     void receiveDialogReadsTheCommand();
+    void rawFramesReceived_data();
+    void rawFramesReceived();
+    void rawChoiceNeedsAFrameSize_data();
+    void rawChoiceNeedsAFrameSize();
     void choicesKept();
     void keptChoicesReadSafely_data();
     void keptChoicesReadSafely();
@@ -326,6 +332,69 @@ void TestWindowReceiving::everyPictureKeptAndCounted()
     QVERIFY(!m_fixture.window->receivingStatus->isVisible());
 }
 
+// A board without JPEG output: its frames become pictures, chosen in the dialog or judged at a
+// pause, each told in the panel.
+void TestWindowReceiving::rawFramesReceived_data()
+{
+    QTest::addColumn<QString>("format"); // empty: judged
+    QTest::addColumn<QString>("note");
+    QTest::newRow("chosen, after its marker")
+        << u"rgb565"_s << u"由 160×120 RGB565 原始图像编码\n"_s;
+    QTest::newRow("judged at a pause") << QString() << u"由 160×120 RGB565 原始图像编码（把握"_s;
+}
+
+void TestWindowReceiving::rawFramesReceived()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, note);
+    Pty pty(m_fixture.folder->path());
+    if (!pty.started())
+        QSKIP("socat is not installed, or this is no POSIX system");
+    ReceiveChoices choices = pty.choices();
+    choices.rawFormat = format;
+    choices.rawSize = u"160x120"_s;
+    choices.frameMarker = u"*RDY*"_s;
+    QVERIFY(m_fixture.window->startReceiving(choices));
+    const QByteArray frame =
+        testing::rawFrameOf(testing::photoLike({160, 120}, 8), hexjpg::RawFormat::Rgb565);
+    pty.say("*RDY*" + frame);
+    QTRY_VERIFY_WITH_TIMEOUT(m_fixture.window->Text1->toPlainText().contains(note), 10000);
+    const QImage held = hexjpg::rawFrameImage(frame, hexjpg::RawFormat::Rgb565, {160, 120});
+    QTRY_VERIFY(
+        testing::psnr(held,
+                      hexjpg::PictureLoader().load(m_fixture.folder->filePath(u"1.jpg"_s)).image) >=
+        38);
+    QTRY_VERIFY(m_fixture.window->Image1->isVisible());
+    m_fixture.window->stopReceiving();
+}
+
+// For raw frames, 开始 waits for a size that fits the format.
+void TestWindowReceiving::rawChoiceNeedsAFrameSize_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<bool>("ready");
+    QTest::newRow("pictures") << QString() << QString() << true;
+    QTest::newRow("RGB565 160x120") << u"rgb565"_s << u"160x120"_s << true;
+    QTest::newRow("no size") << u"rgb565"_s << QString() << false;
+    QTest::newRow("YUV, an odd width") << u"yuyv"_s << u"95x96"_s << false;
+}
+
+void TestWindowReceiving::rawChoiceNeedsAFrameSize()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, size);
+    QFETCH(bool, ready);
+    ReceiveChoices choices;
+    choices.port = u"COM3"_s;
+    choices.rawFormat = format;
+    choices.rawSize = size;
+    SerialDialog dialog;
+    dialog.setChoices(choices);
+    QCOMPARE(dialog.findChild<QPushButton *>(u"start"_s)->isEnabled(), ready);
+    QCOMPARE(dialog.rawSize->isEnabled(), !format.isEmpty());
+}
+
 // The receive dialog shows what was chosen last time, in the settings beside the program here.
 void TestWindowReceiving::choicesKept()
 {
@@ -337,6 +406,9 @@ void TestWindowReceiving::choicesKept()
     chosen.reconnectSeconds = 5;
     chosen.saveEach = true;
     chosen.saveFolder = m_fixture.folder->path();
+    chosen.rawFormat = u"uyvy"_s;
+    chosen.rawSize = u"320x240"_s;
+    chosen.frameMarker = u"*RDY*"_s;
     ReceiveChoices shown;
     bool started = false;
     auto inDialog = [&](bool start) {
@@ -370,6 +442,9 @@ void TestWindowReceiving::choicesKept()
     QCOMPARE(shown.reconnectSeconds, 5);
     QCOMPARE(shown.saveEach, true);
     QCOMPARE(shown.saveFolder, chosen.saveFolder);
+    QCOMPARE(shown.rawFormat, chosen.rawFormat);
+    QCOMPARE(shown.rawSize, chosen.rawSize);
+    QCOMPARE(shown.frameMarker, chosen.frameMarker);
 }
 
 void TestWindowReceiving::keptChoicesReadSafely_data()

@@ -434,6 +434,10 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <source>--frame-marker 不能是空的</source>
         <translation>--frame-marker cannot be empty</translation>
     </message>
+    <message>
+        <source>；%1</source>
+        <translation>; %1</translation>
+    </message>
 </context>
 <context>
     <name>Diagnosis</name>
@@ -805,6 +809,14 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
         <source>写成 1.jpg：JPEG，质量 95，4:4:4</source>
         <translation>Written as 1.jpg: JPEG, quality 95, 4:4:4</translation>
     </message>
+    <message>
+        <source>其他读法(&amp;O)…</source>
+        <translation>&amp;Other readings…</translation>
+    </message>
+    <message>
+        <source>※ 第 %1 张：%2</source>
+        <translation>※ Picture %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>JpegDecoder</name>
@@ -904,6 +916,27 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
     </message>
 </context>
 <context>
+    <name>RawChooser</name>
+    <message>
+        <source>选择原始图像的读法</source>
+        <translation>Choose how to read the raw frame</translation>
+    </message>
+    <message>
+        <source>%1
+粗糙度 %2</source>
+        <translation>%1
+roughness %2</translation>
+    </message>
+    <message>
+        <source>使用这张图片</source>
+        <translation>Use this picture</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>RawFrame</name>
     <message>
         <source>RGB565（高字节在前）</source>
@@ -920,6 +953,14 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
     <message>
         <source>这可能是一幅 %1×%2 的 %3 原始图像</source>
         <translation>This may be a %1×%2 %3 raw frame</translation>
+    </message>
+    <message>
+        <source>由 %1 原始图像编码（把握 %2%）</source>
+        <translation>encoded from a %1 raw frame (%2% sure)</translation>
+    </message>
+    <message>
+        <source>由 %1 原始图像编码</source>
+        <translation>encoded from a %1 raw frame</translation>
     </message>
 </context>
 <context>
@@ -998,6 +1039,22 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
     <message>
         <source>每张图片另存到</source>
         <translation>Save every picture in</translation>
+    </message>
+    <message>
+        <source>图片（原始图像按停顿判断）</source>
+        <translation>Pictures (raw frames judged at a pause)</translation>
+    </message>
+    <message>
+        <source>宽x高，例如 160x120</source>
+        <translation>WxH, e.g. 160x120</translation>
+    </message>
+    <message>
+        <source>帧前的标记，例如 *RDY*</source>
+        <translation>Marker before each frame, e.g. *RDY*</translation>
+    </message>
+    <message>
+        <source>数据(&amp;D)：</source>
+        <translation>&amp;Data:</translation>
     </message>
 </context>
 <context>

@@ -128,8 +128,7 @@ void ColumnReader<Unit>::read(const TextWindow<Unit> &t, Ledger<Unit> &ledger, L
                 break;
             }
             if (missing > 0) {
-                for (qint64 k = 0; k < missing; ++k)
-                    ledger.put(m_previous[k % m_previous.size()]);
+                ledger.fill(m_previous, missing);
                 traits.filled = true;
                 m_filledBytes += missing;
             }

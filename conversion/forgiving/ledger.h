@@ -47,6 +47,24 @@ public:
             grow();
         m_bytes[m_size++] = char(byte);
     }
+    // count bytes of pattern over and over: a '*' line's repeated lines, copied in blocks.
+    void fill(QByteArrayView pattern, qint64 count)
+    {
+        if (pattern.isEmpty() || count <= 0)
+            return;
+        if (m_capacity - m_size < count)
+            grow(m_size + count);
+        char *out = m_bytes + m_size;
+        const qint64 first = std::min<qint64>(count, pattern.size());
+        std::copy_n(pattern.data(), first, out);
+        // What is written already is the pattern repeated: each copy doubles it.
+        for (qint64 done = first; done < count;) {
+            const qint64 n = std::min(done, count - done);
+            std::copy_n(out, n, out + done);
+            done += n;
+        }
+        m_size += count;
+    }
     qsizetype size() const { return m_size; }
     const char *bytes() const { return m_bytes; }
     // The last bytes taken back (od's closing offset trims its filler).
@@ -190,9 +208,9 @@ public:
     }
 
 private:
-    void grow()
+    void grow(qsizetype atLeast = 0)
     {
-        m_capacity = std::max<qsizetype>(4096, 2 * m_capacity);
+        m_capacity = std::max<qsizetype>({4096, 2 * m_capacity, atLeast});
         m_out.bytes.resize(m_capacity);
         m_bytes = m_out.bytes.data();
     }

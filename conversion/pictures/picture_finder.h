@@ -53,6 +53,10 @@ FoundPictures findPictures(QByteArrayView bytes, const std::atomic<bool> *cancel
 struct ArrivedPicture {
     FoundPicture found; // its offset counts from the first byte that arrived
     QByteArray bytes;
+    // Encoded from a raw camera frame: its format's name (rgb565) and how sure the judgement of
+    // it was, 0 to 1 (1 where the format was chosen); empty where the bytes came as a picture.
+    QString rawFormat;
+    double rawCertainty = 0;
 };
 
 // The pictures of bytes that arrive in blocks, as from a camera on a serial line, each handed on

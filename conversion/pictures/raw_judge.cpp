@@ -100,6 +100,12 @@ const std::vector<QSize> &commonFrameSizes()
     return sizes;
 }
 
+qint64 maxJudgedBytes()
+{
+    const QSize largest = commonFrameSizes().back();
+    return qint64(largest.width()) * largest.height() * 3 + kMaxLead;
+}
+
 RawJudgement judgeRawFrame(QByteArrayView bytes)
 {
     RawJudgement judgement;
@@ -143,6 +149,15 @@ QString rawGuessWords(const RawCandidate &candidate)
         .arg(candidate.size.width())
         .arg(candidate.size.height())
         .arg(rawFormatWords(candidate.format));
+}
+
+QString rawEncodedWords(const QString &formatName, QSize size, double certainty)
+{
+    const std::optional<RawFormat> format = rawFormatNamed(formatName);
+    const QString frame = format ? rawCandidateWords({*format, size}) : formatName;
+    return certainty < 1
+               ? Words::tr("由 %1 原始图像编码（把握 %2%）").arg(frame).arg(qRound(certainty * 100))
+               : Words::tr("由 %1 原始图像编码").arg(frame);
 }
 
 } // namespace hexjpg

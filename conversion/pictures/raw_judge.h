@@ -37,6 +37,9 @@ struct RawJudgement {
 
 // The common sensor sizes, smallest first.
 const std::vector<QSize> &commonFrameSizes();
+// The most bytes that are judged as a frame: the largest common size at three bytes a pixel, and
+// a marker before it.
+qint64 maxJudgedBytes();
 
 RawJudgement judgeRawFrame(QByteArrayView bytes);
 
@@ -44,5 +47,9 @@ RawJudgement judgeRawFrame(QByteArrayView bytes);
 QString rawGuessWords(const RawCandidate &candidate);
 // The candidate's size and format in a few words: 160×120 RGB565
 QString rawCandidateWords(const RawCandidate &candidate);
+
+// A picture made from a raw frame: 由 160×120 RGB565 原始图像编码（把握 57%）, the certainty left
+// out where it is 1 (the format chosen).
+QString rawEncodedWords(const QString &formatName, QSize size, double certainty);
 
 } // namespace hexjpg
