@@ -1,8 +1,10 @@
 // hexjpg-cli: the conversion without the window, for scripts and for many dumps: from a file or
-// standard input (file_run.h), or from a camera on a serial port (serial_run.h).
+// standard input (file_run.h), or from a camera on a serial port (serial_run.h); and the other
+// direction, a file's bytes as text (dump_run.h).
 
 #include "console.h"
 
+#include "dump_run.h"
 #include "file_run.h"
 #include "options.h"
 #include "output.h"
@@ -31,6 +33,8 @@ int main(int argc, char *argv[])
     const Output output(options);
     if (options.listPorts)
         return listPorts(output);
+    if (options.dump)
+        return dumpFile(options, output);
     if (options.serial.isEmpty())
         return readFromFile(options, output);
     return receiveFromSerial(options, output);

@@ -18,13 +18,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const char kUsage[] =
-    QT_TRANSLATE_NOOP("Cli", "用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
-                             "      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] "
-                             "[--all] [--dir 文件夹] [--json]\n"
-                             "                 [--dtr on|off] [--rts on|off] "
-                             "[--send 文字 | --send-hex 字节 [--send-every 秒]]\n"
-                             "（--help 说明全部选项）");
+const char kUsage[] = QT_TRANSLATE_NOOP(
+    "Cli", "用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]\n"
+           "      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] "
+           "[--all] [--dir 文件夹] [--json]\n"
+           "                 [--dtr on|off] [--rts on|off] "
+           "[--send 文字 | --send-hex 字节 [--send-every 秒]]\n"
+           "      hexjpg-cli --dump 文件 [--layout pairs|xxd|c|arduino|python|base64] "
+           "[--per-line 字节数]\n"
+           "（--help 说明全部选项）");
 
 // Follows the options in --help.
 const char kMore[] = QT_TRANSLATE_NOOP(
@@ -130,6 +132,34 @@ static QString rawOptions(const QCommandLineParser &parser, const QCommandLineOp
     return {};
 }
 
+// --dump [--layout NAME] [--per-line N]: why they do not go together, or nothing.
+static QString dumpOptions(const QCommandLineParser &parser, const QCommandLineOption &layout,
+                           const QCommandLineOption &perLine, Options &options)
+{
+    if (parser.isSet(layout)) {
+        const std::optional<hexjpg::DumpLayout> named =
+            hexjpg::dumpLayoutNamed(parser.value(layout));
+        if (!named) {
+            QStringList names;
+            for (const hexjpg::DumpLayout each : hexjpg::dumpLayouts())
+                names << hexjpg::dumpLayoutName(each);
+            return Words::tr("没有这种排列：%1（可用的：%2）")
+                .arg(parser.value(layout), names.join(u", "_s));
+        }
+        options.dumpLayout = *named;
+    }
+    options.perLine = hexjpg::defaultPerLine(options.dumpLayout);
+    if (parser.isSet(perLine)) {
+        bool ok = false;
+        options.perLine = parser.value(perLine).toInt(&ok);
+        if (!ok || !hexjpg::perLineFits(options.dumpLayout, options.perLine))
+            return Words::tr("--per-line 应当是 1 到 %1 的整数（base64 要是 3 的倍数）：%2")
+                .arg(hexjpg::kMaxPerLine)
+                .arg(parser.value(perLine));
+    }
+    return {};
+}
+
 int parse(const QStringList &args, Options &options)
 {
     QCommandLineParser parser;
@@ -189,8 +219,19 @@ int parse(const QStringList &args, Options &options)
     const QCommandLineOption frameMarker(
         u"frame-marker"_s, Words::tr("用 --serial 和 --raw 时，每帧前面的标记，例如 *RDY*。"),
         Words::tr("文字"));
-    parser.addOptions({forgiving, all, json, serial, baud, count, dtr, rts, send, sendHex,
-                       sendEvery, reconnect, saveEach, listPorts, raw, size, png, frameMarker});
+    const QCommandLineOption dump(
+        u"dump"_s,
+        Words::tr("反过来：把文件的字节（比如一张图片）按 --layout 写成文本，输出到标准输出。"));
+    const QCommandLineOption layout(
+        u"layout"_s,
+        Words::tr("--dump 的排列：pairs（默认，本工具读的成对数字）、xxd、c（C 数组）、arduino"
+                  "（PROGMEM 里的 C 数组）、python（bytes）或 base64。"),
+        Words::tr("排列"));
+    const QCommandLineOption perLine(u"per-line"_s, Words::tr("--dump 每行的字节数。"),
+                                     Words::tr("字节数"));
+    parser.addOptions({forgiving, all,  json,    serial,      baud,      count,    dtr,
+                       rts,       send, sendHex, sendEvery,   reconnect, saveEach, listPorts,
+                       raw,       size, png,     frameMarker, dump,      layout,   perLine});
     parser.addPositionalArgument(Words::tr("文件"),
                                  Words::tr("十六进制文本；没有或为“-”时读标准输入。"),
                                  Words::tr("[文件]"));
@@ -270,6 +311,18 @@ int parse(const QStringList &args, Options &options)
         options.frameMarker = parser.value(frameMarker).toUtf8();
         if (options.frameMarker.isEmpty())
             return usage(Words::tr("--frame-marker 不能是空的"));
+    }
+    if (parser.isSet(dump)) {
+        if (parser.isSet(serial) || parser.isSet(forgiving) || parser.isSet(all) ||
+            parser.isSet(json) || parser.isSet(raw) || options.listPorts)
+            return usage(
+                Words::tr("--dump 只把一个文件写成文本：不能和 --serial、-f、--all、--json、"
+                          "--raw 或 --list-ports 一起用"));
+        options.dump = true;
+        if (const QString why = dumpOptions(parser, layout, perLine, options); !why.isEmpty())
+            return usage(why);
+    } else if (parser.isSet(layout) || parser.isSet(perLine)) {
+        return usage(Words::tr("--layout 和 --per-line 只用于 --dump"));
     }
     options.input = parser.positionalArguments().value(0);
     options.forgiving = parser.isSet(forgiving);

@@ -4,6 +4,7 @@
 // write, and how to report.
 
 #include "baud.h"
+#include "dump_writer.h"
 #include "raw_frame.h"
 
 #include <QByteArray>
@@ -36,6 +37,9 @@ struct Options {
     QSize rawSize;                        // and this size
     bool png = false;                     // the frame written as 1.png, lossless, not 1.jpg
     QByteArray frameMarker;               // with --serial, what comes before each frame
+    bool dump = false; // --dump: the input's bytes written as text, not read as text
+    hexjpg::DumpLayout dumpLayout = hexjpg::DumpLayout::Pairs;
+    int perLine = 0; // bytes to a line of the dump
 };
 
 // Returns -1 when the command line is good, else the exit status to end with (--help and
