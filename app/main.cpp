@@ -31,6 +31,7 @@ struct Start {
     QString folder; // where 1.jpg goes
     QString serial; // the port to receive from, if any
     qint32 baud = hexjpg::kDefaultBaud;
+    QString file; // opened into the panel, if any
 };
 
 // The command line, read before any window exists: --help and --version need no display, and a
@@ -51,15 +52,20 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
         Words::tr("串口"));
     const QCommandLineOption baud = baudOption();
     parser.addOptions({serialOption, baud});
+    parser.addPositionalArgument(
+        Words::tr("文件"),
+        Words::tr("放进文本框的十六进制文本，或者一张图片（它的十六进制文本放进文本框）。"),
+        Words::tr("[文件]"));
 
     status = 0;
     QString problem;
     Start start;
     if (!parser.parse(app.arguments())) {
         problem = parser.errorText();
-    } else if (!parser.positionalArguments().isEmpty()) {
-        problem = Words::tr("多余的参数：") + parser.positionalArguments().join(u' ');
+    } else if (parser.positionalArguments().size() > 1) {
+        problem = Words::tr("多余的参数：") + parser.positionalArguments().mid(1).join(u' ');
     } else {
+        start.file = parser.positionalArguments().value(0);
         start.folder = outputFolder(parser, folderOption, problem);
         start.serial = parser.value(serialOption);
         if (parser.isSet(baud)) {
@@ -73,7 +79,7 @@ std::optional<Start> readCommandLine(int argc, char *argv[], int &status)
     if (!problem.isEmpty()) {
         printLine(stderr, problem);
         printLine(stderr, Words::tr("用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud "
-                                    "波特率]]（--help 说明全部选项）"));
+                                    "波特率]] [文件]（--help 说明全部选项）"));
         status = 2;
         return std::nullopt;
     }
@@ -111,6 +117,8 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     Form1 window(start->folder);
     window.show();
+    if (!start->file.isEmpty())
+        QTimer::singleShot(0, &window, [&window, &start] { window.openFile(start->file); });
     if (!start->serial.isEmpty())
         QTimer::singleShot(
             0, &window, [&window, &start] { window.startReceiving(start->serial, start->baud); });

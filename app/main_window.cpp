@@ -121,6 +121,10 @@ Form1::Form1(const QString &outputFolder, QWidget *parent)
     connect(Text1, &TextPanel::refused, this,
             [this](const QString &why) { showWarning(this, why); });
     createReceiveActions();
+    createFileActions();
+    createPictureMenu();
+    Text1->setMenuActions(
+        {openAction, copyAsCArrayAction, receiveAction, sendAgainAction, stopAction});
     Command1->setFocus();
 }
 
@@ -226,7 +230,7 @@ void Form1::Command1_Click()
     }
     const hexjpg::LoadedPicture &picture = checked.picture;
     if (picture.error == 0) {
-        showPicture(picture, written.bytesWritten);
+        showPicture(picture, checked.bytes);
         // A picture cut short is shown, and then said to be so.
         if (const QString missing = hexjpg::incompleteness(picture, written.bytesWritten);
             !missing.isEmpty())
@@ -258,6 +262,9 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
         try {
             c.picture =
                 device ? loader.load(*device) : hexjpg::failedLoad(hexjpg::kFileAccessError, {});
+            // A picture is kept as its bytes too: copied and saved as it came.
+            if (c.picture.error == 0 && device->seek(0))
+                c.bytes = device->readAll();
             // A picture cut short may have a whole one after it: the text is read again too.
             const bool cutShort = c.picture.error == 0 && !c.picture.complete;
             if (c.picture.error != hexjpg::kInvalidPicture && !cutShort)
@@ -296,10 +303,11 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
 }
 
 // The picture in Image1, and in the picture area's tooltip what it is.
-void Form1::showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes)
+void Form1::showPicture(const hexjpg::LoadedPicture &picture, const QByteArray &bytes)
 {
+    m_shownBytes = bytes;
     Image1->setPixmap(QPixmap::fromImage(picture.image));
-    Image1->setToolTip(hexjpg::describePicture(picture, bytes) +
+    Image1->setToolTip(hexjpg::describePicture(picture, bytes.size()) +
                        (picture.complete ? Words::tr("，完整") : Words::tr("，不完整")));
 }
 
@@ -345,7 +353,7 @@ void Form1::offerForgivingReading(const Checked &checked)
         warnNotWritten(written);
         return;
     }
-    showPicture(picture, bytes.size());
+    showPicture(picture, bytes.toByteArray());
 }
 
 // The newest picture found in the text read again, when it is whole and a picture before it was
@@ -371,7 +379,7 @@ void Form1::showWholeAfterCut(const Checked &checked, const hexjpg::FoundPicture
         warnNotWritten(written);
         return;
     }
-    showPicture(checked.newest, bytes.size());
+    showPicture(checked.newest, bytes.toByteArray());
     const auto cut = std::find_if(checked.found.begin(), checked.found.end(),
                                   [](const auto &p) { return !p.whole; });
     showWarning(this,
@@ -405,6 +413,7 @@ void Form1::Command2_Click()
     ProgressBar1.setValue(0);
     Text1_Change();
     Image1->hide();
+    m_shownBytes.clear();
 }
 
 // Exit: the window goes and the program ends; 1.jpg stays where it is.

@@ -59,17 +59,34 @@ public:
     QAction *sendAgainAction = nullptr; // 再次发送
     QLabel *receivingStatus = nullptr;  // how receiving goes, while it lasts
 
+    // A file into the panel, as its text, or a picture as its pairs (so that 转换 gives it back),
+    // asking first where the panel holds text. From 打开…, a picture dropped on the panel, and
+    // the command line. False when the panel did not take it (said why, or the user said no).
+    bool openFile(const QString &path);
+    QAction *openAction = nullptr;         // 打开…, in the panel's menu
+    QAction *copyAsCArrayAction = nullptr; // 复制为 C 数组: the bytes the panel's text holds
+    // The picture area's menu: the picture shown copied, or saved elsewhere.
+    QAction *copyPictureAction = nullptr;
+    QAction *savePictureAction = nullptr;
+    enum class SaveAs { Original, Png, Bmp };
+    // The picture shown saved at path: as the bytes it came in, or as a PNG or BMP of its pixels.
+    // False, having said why, when it could not be.
+    bool savePicture(const QString &path, SaveAs as);
+
     // The receive dialog's choices are kept in folder (hexjpg.ini), not where the program's are.
     void keepSettingsIn(const QString &folder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     // What the check after writing found: the bytes written as a picture, or, where they are
     // none, the text read again forgivingly and the newest picture in it.
     struct Checked {
         hexjpg::LoadedPicture picture;
+        QByteArray bytes; // what 1.jpg holds, where it is a picture
         bool readAgain = false;
         hexjpg::ForgivingRead read;
         hexjpg::FoundPictures found;
@@ -93,7 +110,7 @@ private:
     void Command2_Click();
     void Command4_Click();
     void Text1_Change();
-    void showPicture(const hexjpg::LoadedPicture &picture, qint64 bytes);
+    void showPicture(const hexjpg::LoadedPicture &picture, const QByteArray &bytes);
     Checked checkAside(const hexjpg::ConversionResult &written);
     void offerForgivingReading(const Checked &checked);
     static void judgeRawFrame(Checked &checked, const hexjpg::PictureLoader &loader);
@@ -105,10 +122,19 @@ private:
     void warnNotWritten(const hexjpg::ConversionResult &written);
 
     void createReceiveActions();
+    void createFileActions();
+    void chooseFileToOpen();
+    void copyAsCArray();
+    void createPictureMenu();
+    QImage pictureAtItsSize();
+    void copyPicture();
+    void savePictureAs();
+    void screenChanged();
     void chooseSerialPort();
     void showReceivingStatus(const QString &words);
     std::unique_ptr<QSettings> settings() const;
 
+    QByteArray m_shownBytes; // the picture shown, as its file holds it
     QString m_outputFolder;
     QString m_settingsFolder; // empty: the program's own place
     hexjpg::PictureLoader m_loader;

@@ -98,5 +98,5 @@ void Form1::useRawReading(const Checked &checked, std::size_t reading)
         warnNotWritten(written);
         return;
     }
-    showPicture(picture, jpeg.size());
+    showPicture(picture, jpeg);
 }

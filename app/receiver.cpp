@@ -241,6 +241,7 @@ void Receiver::checkNext()
                  loader = hexjpg::PictureLoader(m_loader.displaySize(), limits)] {
         const hexjpg::ArrivedPicture &newest = waiting.back().arrived;
         Checked result{newest.found,
+                       newest.bytes,
                        hexjpg::writeAndLoad(newest.bytes, folder, hexjpg::kOutputFileName, loader),
                        {}};
         for (const Waiting &each : waiting)
@@ -256,7 +257,7 @@ void Receiver::checkNext()
 
 void Receiver::checked()
 {
-    const auto [found, checked, notSaved] = m_check->result();
+    const auto [found, shown, checked, notSaved] = m_check->result();
     checkNext();
     for (const hexjpg::ConversionResult &failed : notSaved)
         warnLater(hexjpg::notWritten(failed.path, failed.error));
@@ -276,7 +277,7 @@ void Receiver::checked()
                                                  advice);
         return;
     }
-    emit pictureShown(picture, bytes,
+    emit pictureShown(picture, shown,
                       Words::tr("第 %1 张图片\n").arg(found.number) + diagnosis.join(u'\n'));
     // Pictures cut short at a high rate: the rate may be one the USB-serial chip does not take.
     if (const QString missing = hexjpg::incompleteness(picture, bytes); !missing.isEmpty())

@@ -49,7 +49,8 @@ public:
 
 signals:
     // A picture came, was written and decodes: the window shows it, with what is known of it.
-    void pictureShown(const hexjpg::LoadedPicture &picture, qint64 bytes, const QString &tooltip);
+    void pictureShown(const hexjpg::LoadedPicture &picture, const QByteArray &bytes,
+                      const QString &tooltip);
     // Receiving ended (the port lost, or stopped).
     void ended();
     // How receiving goes, in a few words, kept up to date while it lasts.
@@ -59,6 +60,7 @@ private:
     // A picture that came from the serial port, written and checked off the window's thread.
     struct Checked {
         hexjpg::FoundPicture found;
+        QByteArray bytes;
         hexjpg::WrittenPicture checked;
         std::vector<hexjpg::ConversionResult> notSaved; // pictures of the series not written
     };

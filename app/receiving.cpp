@@ -33,7 +33,6 @@ void Form1::createReceiveActions()
     sendAgainAction->setVisible(false);
     connect(receiveAction, &QAction::triggered, this, &Form1::chooseSerialPort);
     connect(stopAction, &QAction::triggered, this, &Form1::stopReceiving);
-    Text1->setMenuActions({receiveAction, sendAgainAction, stopAction});
 
     // In the empty stretch of the labels' line, shown only while receiving: the described controls
     // keep their places, and the rate stays in sight beside the line count.
@@ -52,7 +51,8 @@ void Form1::createReceiveActions()
     connect(m_receiver, &Receiver::status, this, &Form1::showReceivingStatus);
     connect(sendAgainAction, &QAction::triggered, m_receiver, &Receiver::sendAgain);
     connect(m_receiver, &Receiver::pictureShown, this,
-            [this](const hexjpg::LoadedPicture &picture, qint64 bytes, const QString &tooltip) {
+            [this](const hexjpg::LoadedPicture &picture, const QByteArray &bytes,
+                   const QString &tooltip) {
                 Image1->setVisible(true);
                 showPicture(picture, bytes);
                 Image1->setToolTip(tooltip);

@@ -249,16 +249,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <translation>incomplete, %1</translation>
     </message>
     <message>
-        <source>用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]
-      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]
-                 [--dtr on|off] [--rts on|off] [--send 文字 | --send-hex 字节 [--send-every 秒]]
-（--help 说明全部选项）</source>
-        <translation>Usage: hexjpg-cli [--dir FOLDER] [-f] [--all] [--json] [FILE]
-       hexjpg-cli --serial PORT [--baud RATE] [--count PICTURES] [--all] [--dir FOLDER] [--json]
-                  [--dtr on|off] [--rts on|off] [--send TEXT | --send-hex BYTES [--send-every SECONDS]]
-(--help describes every option)</translation>
-    </message>
-    <message>
         <source>--%1 应当是 on 或 off：%2</source>
         <translation>--%1 should be on or off: %2</translation>
     </message>
@@ -437,6 +427,58 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>；%1</source>
         <translation>; %1</translation>
+    </message>
+    <message>
+        <source>无法写入标准输出：%1</source>
+        <translation>Cannot write to standard output: %1</translation>
+    </message>
+    <message>
+        <source>用法：hexjpg-cli [--dir 文件夹] [-f] [--all] [--json] [文件]
+      hexjpg-cli --serial 串口 [--baud 波特率] [--count 张数] [--all] [--dir 文件夹] [--json]
+                 [--dtr on|off] [--rts on|off] [--send 文字 | --send-hex 字节 [--send-every 秒]]
+      hexjpg-cli --dump 文件 [--layout pairs|xxd|c|arduino|python|base64] [--per-line 字节数]
+（--help 说明全部选项）</source>
+        <translation>Usage: hexjpg-cli [--dir FOLDER] [-f] [--all] [--json] [FILE]
+       hexjpg-cli --serial PORT [--baud RATE] [--count PICTURES] [--all] [--dir FOLDER] [--json]
+                  [--dtr on|off] [--rts on|off] [--send TEXT | --send-hex BYTES [--send-every SECONDS]]
+       hexjpg-cli --dump FILE [--layout pairs|xxd|c|arduino|python|base64] [--per-line BYTES]
+(--help describes every option)</translation>
+    </message>
+    <message>
+        <source>没有这种排列：%1（可用的：%2）</source>
+        <translation>No such layout: %1 (there are: %2)</translation>
+    </message>
+    <message>
+        <source>--per-line 应当是 1 到 %1 的整数（base64 要是 3 的倍数）：%2</source>
+        <translation>--per-line should be a whole number from 1 to %1 (for base64, a multiple of 3): %2</translation>
+    </message>
+    <message>
+        <source>反过来：把文件的字节（比如一张图片）按 --layout 写成文本，输出到标准输出。</source>
+        <translation>The other way round: write the file's bytes (a picture, say) as text in the --layout, to standard output.</translation>
+    </message>
+    <message>
+        <source>--dump 的排列：pairs（默认，本工具读的成对数字）、xxd、c（C 数组）、arduino（PROGMEM 里的 C 数组）、python（bytes）或 base64。</source>
+        <translation>The layout of --dump: pairs (the default, the pairs of digits this tool reads), xxd, c (a C array), arduino (a C array in PROGMEM), python (bytes) or base64.</translation>
+    </message>
+    <message>
+        <source>排列</source>
+        <translation>LAYOUT</translation>
+    </message>
+    <message>
+        <source>--dump 每行的字节数。</source>
+        <translation>Bytes to a line of --dump.</translation>
+    </message>
+    <message>
+        <source>字节数</source>
+        <translation>BYTES</translation>
+    </message>
+    <message>
+        <source>--dump 只把一个文件写成文本：不能和 --serial、-f、--all、--json、--raw 或 --list-ports 一起用</source>
+        <translation>--dump only writes one file as text: it does not go with --serial, -f, --all, --json, --raw or --list-ports</translation>
+    </message>
+    <message>
+        <source>--layout 和 --per-line 只用于 --dump</source>
+        <translation>--layout and --per-line are only for --dump</translation>
     </message>
 </context>
 <context>
@@ -816,6 +858,84 @@ Port %1 did not come back. What arrived stays in the text box, and every picture
     <message>
         <source>※ 第 %1 张：%2</source>
         <translation>※ Picture %1: %2</translation>
+    </message>
+    <message>
+        <source>打开(&amp;O)…</source>
+        <translation>&amp;Open…</translation>
+    </message>
+    <message>
+        <source>复制为 C 数组</source>
+        <translation>Copy as C Array</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>十六进制文本或图片 (*.txt *.log *.hex *.h *.c *.jpg *.jpeg *.png *.gif *.bmp);;所有文件 (*)</source>
+        <translation>Hex text or pictures (*.txt *.log *.hex *.h *.c *.jpg *.jpeg *.png *.gif *.bmp);;All files (*)</translation>
+    </message>
+    <message>
+        <source>无法读取文件：%1
+%2</source>
+        <translation>Cannot read the file: %1
+%2</translation>
+    </message>
+    <message>
+        <source>图片太大，它的十六进制文本放不进文本框：%1
+图片有 %2 字节，文本框最多放 %3 个字符。</source>
+        <translation>The picture is too large for its hex text to fit in the text box: %1
+The picture has %2 bytes; the text box takes at most %3 characters.</translation>
+    </message>
+    <message>
+        <source>文本框里已经有内容。换成 %1 的内容吗？</source>
+        <translation>The text box already holds text. Replace it with what %1 holds?</translation>
+    </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>文本框里没有能读成字节的内容</source>
+        <translation>Nothing in the text box reads as bytes</translation>
+    </message>
+    <message>
+        <source>复制图片(&amp;C)</source>
+        <translation>&amp;Copy Picture</translation>
+    </message>
+    <message>
+        <source>另存为(&amp;A)…</source>
+        <translation>Save &amp;As…</translation>
+    </message>
+    <message>
+        <source>没有可以复制的图片</source>
+        <translation>There is no picture to copy</translation>
+    </message>
+    <message>
+        <source>原来的字节 (*.%1)</source>
+        <translation>The original bytes (*.%1)</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG picture (*.png)</translation>
+    </message>
+    <message>
+        <source>BMP 图片 (*.bmp)</source>
+        <translation>BMP picture (*.bmp)</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>图片不能解码</source>
+        <translation>the picture does not decode</translation>
+    </message>
+    <message>
+        <source>无法保存图片：%1
+%2</source>
+        <translation>Cannot save the picture: %1
+%2</translation>
     </message>
 </context>
 <context>
@@ -1280,12 +1400,24 @@ press &quot;Convert&quot;: the text becomes the picture file 1.jpg again, and is
         <translation>--baud goes with --serial only</translation>
     </message>
     <message>
-        <source>用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud 波特率]]（--help 说明全部选项）</source>
-        <translation>Usage: hexjpg [--dir FOLDER] [--serial PORT [--baud RATE]] (--help explains every option)</translation>
-    </message>
-    <message>
         <source>1.jpg 只会被整个替换：写入失败时原有的 1.jpg 保持不变。</source>
         <translation>1.jpg is only ever replaced whole: when writing fails, the earlier 1.jpg stays as it was.</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>FILE</translation>
+    </message>
+    <message>
+        <source>放进文本框的十六进制文本，或者一张图片（它的十六进制文本放进文本框）。</source>
+        <translation>Hex text to put in the text box, or a picture (its hex text goes in the text box).</translation>
+    </message>
+    <message>
+        <source>[文件]</source>
+        <translation>[FILE]</translation>
+    </message>
+    <message>
+        <source>用法：hexjpg [--dir 文件夹] [--serial 串口 [--baud 波特率]] [文件]（--help 说明全部选项）</source>
+        <translation>Usage: hexjpg [--dir FOLDER] [--serial PORT [--baud RATE]] [FILE] (--help explains every option)</translation>
     </message>
 </context>
 </TS>

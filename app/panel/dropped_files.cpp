@@ -26,8 +26,9 @@ DroppedText refused(const QString &why)
     return {QString(), why};
 }
 
-// One file's text, or why it cannot be taken.
-DroppedText readFile(const QString &path, qint64 room)
+} // namespace
+
+DroppedText readTextFile(const QString &path, qint64 room)
 {
     const QString shown = QDir::toNativeSeparators(path);
     if (const QFileInfo info(path); info.exists() && !info.isFile())
@@ -67,8 +68,6 @@ DroppedText readFile(const QString &path, qint64 room)
     return {decoded, {}};
 }
 
-} // namespace
-
 std::optional<DroppedText> readDroppedFiles(const QMimeData *mime, qint64 room)
 {
     QStringList paths;
@@ -79,7 +78,7 @@ std::optional<DroppedText> readDroppedFiles(const QMimeData *mime, qint64 room)
         return std::nullopt;
     QString all;
     for (const QString &path : paths) {
-        DroppedText one = readFile(path, room);
+        DroppedText one = readTextFile(path, room);
         if (!one.refusal.isEmpty())
             return one;
         if (!all.isEmpty() && !all.endsWith(u'\n'))

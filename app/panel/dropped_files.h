@@ -20,4 +20,7 @@ struct DroppedText {
 // Nothing when the drop carries no local file.
 std::optional<DroppedText> readDroppedFiles(const QMimeData *mime, qint64 room);
 
+// One file's text, or why it cannot be taken.
+DroppedText readTextFile(const QString &path, qint64 room);
+
 } // namespace panel

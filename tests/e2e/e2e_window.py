@@ -395,7 +395,7 @@ class EndToEnd(unittest.TestCase):
 
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1, button=3)),
                          ['撤销(U)', '重做(R)', '剪切(T)', '复制(C)', '粘贴(P)', '删除', '全选',
-                          '从串口接收…'])
+                          '打开(O)…', '复制为 C 数组', '从串口接收…'])
         # The scroll bar's menu is Qt's own, in Qt's own Chinese.
         self.assertEqual(menu_entries(lambda: self.program.click(TEXT1_SCROLL_BAR, button=3)),
                          ['滚动至此', '顶端', '底部', '向上翻页', '向下翻页', '向上滚动', '向下滚动'])
@@ -420,6 +420,14 @@ class EndToEnd(unittest.TestCase):
         self.program.click(COMMAND1)
         wait_for('1.jpg in the chosen folder', lambda: (chosen / '1.jpg').exists()
                  and (chosen / '1.jpg').read_bytes() == data)
+
+    def test_file_on_the_command_line(self):
+        """hexjpg FILE: a picture's pairs (as from a file dropped on the program) convert back."""
+        self.program.close()
+        self.program = Program(self.folder, arguments=(str(self.progressive),))
+        self.convert_and_wait()
+        self.assertEqual(self.output.read_bytes(), self.progressive.read_bytes())
+        self.assert_shows(self.progressive)
 
     def test_serial_port_pictures_appear(self):
         if not shutil.which('socat'):
