@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QLabel>
 #include <QSaveFile>
@@ -89,7 +90,14 @@ void Form1::savePictureAs()
         QStringList{original, png, bmp}.join(u";;"_s), &chosen);
     if (path.isEmpty())
         return;
-    savePicture(path, chosen == png ? SaveAs::Png : chosen == bmp ? SaveAs::Bmp : SaveAs::Original);
+    const SaveAs as = chosen == png ? SaveAs::Png : chosen == bmp ? SaveAs::Bmp : SaveAs::Original;
+    // A PNG or BMP named after what it is, whatever name the dialog offered.
+    const QString wanted = as == SaveAs::Png ? u"png"_s : u"bmp"_s;
+    const QFileInfo info(path);
+    savePicture(as == SaveAs::Original || info.suffix().compare(wanted, Qt::CaseInsensitive) == 0
+                    ? path
+                    : info.dir().filePath(info.completeBaseName() + u'.' + wanted),
+                as);
 }
 
 bool Form1::savePicture(const QString &path, SaveAs as)
