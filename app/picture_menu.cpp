@@ -3,6 +3,7 @@
 
 #include "main_window.h"
 
+#include "receiver.h"
 #include "warning.h"
 
 #include <QAction>
@@ -41,6 +42,7 @@ void Form1::screenChanged()
     if (display == m_loader.displaySize())
         return;
     m_loader = hexjpg::PictureLoader(display, m_loader.limits());
+    m_receiver->setLoader(m_loader);
     if (Image1->isVisible() && !m_shownBytes.isEmpty())
         if (const hexjpg::LoadedPicture again = m_loader.load(QByteArrayView(m_shownBytes));
             again.error == 0)

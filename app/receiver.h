@@ -46,6 +46,8 @@ public:
     void stop();
     // Receiving, or waiting for the port to come back.
     bool isReceiving() const;
+    // Pictures from now on are checked with loader (the window moved to a screen of another scale).
+    void setLoader(const hexjpg::PictureLoader &loader) { m_loader = loader; }
 
 signals:
     // A picture came, was written and decodes: the window shows it, with what is known of it.

@@ -105,6 +105,29 @@ def receives_from_com7(folder, program):
         pty.kill()
 
 
+def opens_a_file_given(folder, program, jpeg):
+    """hexjpg.exe FILE, as Explorer starts it for a file dropped on it: the picture's pairs are in the
+    panel, and 转换 writes the picture again."""
+    given = folder / '拖到程序上的 照片.jpg'
+    given.write_bytes(jpeg)
+    written = folder / '1.jpg'
+    written.unlink(missing_ok=True)
+    app = subprocess.Popen(['wine', str(program), str(given)], cwd=folder, env=w.ENV,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        window = w.wait_for('the window', lambda: w.find_windows('hexjpg@example.com$'),
+                            timeout=90)[0]
+        time.sleep(1)
+        origin = client_origin(window)
+        w.wait_for('the pairs in the panel', lambda: panel_has_text(origin), 15)
+        click(window, origin, w.COMMAND1)
+        w.wait_for('1.jpg', lambda: written.exists() and written.read_bytes() == jpeg, 30)
+        print('a file given to hexjpg.exe: its picture written again')
+    finally:
+        if app.poll() is None:
+            app.kill()
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -164,6 +187,7 @@ def main():
         click(window, origin, w.COMMAND4)
         status = app.wait(timeout=30)
         assert status == 0, f'退出 ended the program with status {status}'
+        opens_a_file_given(folder, program, jpeg)
         receives_from_com7(folder, program)
         print('e2e under Wine: passed')
         return 0
