@@ -306,6 +306,7 @@ Form1::Checked Form1::checkAside(const hexjpg::ConversionResult &written)
 void Form1::showPicture(const hexjpg::LoadedPicture &picture, const QByteArray &bytes)
 {
     m_shownBytes = bytes;
+    m_shownFormat = picture.format;
     Image1->setPixmap(QPixmap::fromImage(picture.image));
     Image1->setToolTip(hexjpg::describePicture(picture, bytes.size()) +
                        (picture.complete ? Words::tr("，完整") : Words::tr("，不完整")));

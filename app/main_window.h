@@ -134,7 +134,9 @@ private:
     void showReceivingStatus(const QString &words);
     std::unique_ptr<QSettings> settings() const;
 
-    QByteArray m_shownBytes; // the picture shown, as its file holds it
+    QByteArray m_shownBytes;  // the picture shown, as its file holds it
+    QString m_shownFormat;    // and its format: JPEG, PNG, GIF, BMP
+    QString m_draggedPicture; // the picture a drag over the panel carries, found as it entered
     QString m_outputFolder;
     QString m_settingsFolder; // empty: the program's own place
     hexjpg::PictureLoader m_loader;

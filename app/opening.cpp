@@ -133,13 +133,18 @@ bool Form1::openFile(const QString &path)
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (watched != Text1->viewport() ||
-        (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
+    if (watched != Text1->viewport() || (type != QEvent::DragEnter && type != QEvent::DragMove &&
+                                         type != QEvent::Drop && type != QEvent::DragLeave))
         return QWidget::eventFilter(watched, event);
-    auto *drag = static_cast<QDropEvent *>(event);
-    const QString picture = draggedPicture(drag->mimeData());
-    if (picture.isEmpty())
+    // The file is looked at once, as the drag enters, not at every move.
+    if (type == QEvent::DragEnter)
+        m_draggedPicture = draggedPicture(static_cast<QDropEvent *>(event)->mimeData());
+    const QString picture = m_draggedPicture;
+    if (type == QEvent::DragLeave || type == QEvent::Drop)
+        m_draggedPicture.clear();
+    if (type == QEvent::DragLeave || picture.isEmpty())
         return false;
+    auto *drag = static_cast<QDropEvent *>(event);
     drag->setDropAction(Qt::CopyAction);
     drag->accept();
     // Asked after the drop has ended: no box opens inside the system's drag and drop.

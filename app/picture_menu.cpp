@@ -80,9 +80,7 @@ void Form1::copyPicture()
 
 void Form1::savePictureAs()
 {
-    const QString format = hexjpg::PictureLoader({}, m_loader.limits())
-                               .load(QByteArrayView(m_shownBytes))
-                               .format.toLower();
+    const QString format = m_shownFormat.toLower();
     const QString suffix = format == u"jpeg" ? u"jpg"_s : format;
     const QString original = Words::tr("原来的字节 (*.%1)").arg(suffix);
     const QString png = Words::tr("PNG 图片 (*.png)"), bmp = Words::tr("BMP 图片 (*.bmp)");
