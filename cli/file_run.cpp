@@ -217,9 +217,12 @@ private:
     int checkWritten(const hexjpg::OutputFile &output, qint64 bytes)
     {
         const std::shared_ptr<QIODevice> device = output.readBack();
-        const hexjpg::LoadedPicture picture =
-            device ? m_loader.load(*device)
-                   : hexjpg::failedLoad(hexjpg::kFileAccessError, Words::tr("无法读回写入的文件"));
+        // Another program (another run, say) put its own 1.jpg in place of this run's before it
+        // could be read back: what this run wrote is gone, and no verdict on it can be given.
+        if (!device)
+            return cannotWrite(output.path(),
+                               Words::tr("写入后，这个文件马上又被另一个程序换掉了，无法检查"));
+        const hexjpg::LoadedPicture picture = m_loader.load(*device);
         stopIfAsked();
         if (picture.error == 0) {
             hexjpg::FoundPicture whole;
@@ -234,7 +237,7 @@ private:
         // The diagnosis looks at the file's start only: what is no picture must not cost memory as
         // large as itself.
         QByteArray data;
-        if (device && device->seek(0))
+        if (device->seek(0))
             data = device->read(kDiagnosedBytes);
         m_report.note(hexjpg::diagnoseNoPicture(data, hexjpg::findPictures(data),
                                                 picture.errorString, bytes));

@@ -161,10 +161,6 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
         <translation>Wrote %1 bytes: %2</translation>
     </message>
     <message>
-        <source>无法读回写入的文件</source>
-        <translation>Cannot read back the file written</translation>
-    </message>
-    <message>
         <source>照片不正确！</source>
         <translation>The picture is not valid!</translation>
     </message>
@@ -454,7 +450,7 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     </message>
     <message>
         <source>反过来：把文件的字节（比如一张图片）按 --layout 写成文本，输出到标准输出。</source>
-        <translation>The other way round: write the file's bytes (a picture, say) as text in the --layout, to standard output.</translation>
+        <translation>The other way round: write the file&apos;s bytes (a picture, say) as text in the --layout, to standard output.</translation>
     </message>
     <message>
         <source>--dump 的排列：pairs（默认，本工具读的成对数字）、xxd、c（C 数组）、arduino（PROGMEM 里的 C 数组）、python（bytes）或 base64。</source>
@@ -479,6 +475,10 @@ Blanks, tabs and line breaks only separate; every other character counts, two at
     <message>
         <source>--layout 和 --per-line 只用于 --dump</source>
         <translation>--layout and --per-line are only for --dump</translation>
+    </message>
+    <message>
+        <source>写入后，这个文件马上又被另一个程序换掉了，无法检查</source>
+        <translation>Another program replaced the file right after it was written: it cannot be checked</translation>
     </message>
 </context>
 <context>
