@@ -83,6 +83,8 @@ void Form1::chooseFileToOpen()
 
 bool Form1::openFile(const QString &path)
 {
+    if (m_busy) // a check reads the panel: its text stays until the check is done
+        return false;
     const QString shown = QDir::toNativeSeparators(path);
     const qint64 room = Text1->maximumLength();
     QString text;
