@@ -34,15 +34,18 @@ class Words {
 constexpr qint64 kHeadBytes = 64;
 constexpr int kPairsPerLine = 16;
 
-// The file begins as a picture does: JPEG, PNG, GIF or BMP, its header sound.
+// A file's first bytes begin a picture: JPEG, PNG, GIF or BMP, its header sound, its structure
+// running on past them or ending inside them.
+bool beginsPicture(QFile &file)
+{
+    const hexjpg::FoundPictures found = hexjpg::findPictures(file.peek(kHeadBytes));
+    return found.runsOnFirst == 0 || (!found.empty() && found.front().offset == 0);
+}
+
 bool isPicture(const QString &path)
 {
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return false;
-    // Its structure runs on past the head, or ends inside it.
-    const hexjpg::FoundPictures found = hexjpg::findPictures(file.read(kHeadBytes));
-    return found.runsOnFirst == 0 || (!found.empty() && found.front().offset == 0);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && beginsPicture(file);
 }
 
 // The one local picture a drag carries, or nothing.
@@ -88,12 +91,8 @@ bool Form1::openFile(const QString &path)
     const QString shown = QDir::toNativeSeparators(path);
     const qint64 room = Text1->maximumLength();
     QString text;
-    if (isPicture(path)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            showWarning(this, Words::tr("无法读取文件：%1\n%2").arg(shown, file.errorString()));
-            return false;
-        }
+    if (QFile file(path);
+        QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && beginsPicture(file)) {
         // Three characters a byte: "FF ".
         if (file.size() > room / 3) {
             showWarning(this, Words::tr("图片太大，它的十六进制文本放不进文本框：%1\n图片有 %2 "

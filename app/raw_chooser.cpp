@@ -63,9 +63,7 @@ int RawChooser::chosen() const
 
 QImage RawChooser::thumbnail(QByteArrayView bytes, const hexjpg::RawCandidate &reading)
 {
-    const QImage frame = hexjpg::rawFrameImage(
-        bytes.sliced(reading.offset, hexjpg::rawFrameBytes(reading.format, reading.size)),
-        reading.format, reading.size);
+    const QImage frame = hexjpg::rawReadingImage(bytes, reading);
     if (frame.width() <= kThumbnailSide && frame.height() <= kThumbnailSide)
         return frame;
     return frame.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio,

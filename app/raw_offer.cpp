@@ -27,10 +27,7 @@ void Form1::judgeRawFrame(Checked &checked, const hexjpg::PictureLoader &loader)
     if (!checked.raw.offered())
         return;
     const hexjpg::RawCandidate &best = checked.raw.best();
-    checked.rawJpeg = hexjpg::encodeJpeg(hexjpg::rawFrameImage(
-        QByteArrayView(checked.read.bytes)
-            .sliced(best.offset, hexjpg::rawFrameBytes(best.format, best.size)),
-        best.format, best.size));
+    checked.rawJpeg = hexjpg::encodeJpeg(hexjpg::rawReadingImage(checked.read.bytes, best));
     if (!checked.rawJpeg.isEmpty())
         checked.rawPicture = loader.load(QByteArrayView(checked.rawJpeg));
     for (std::size_t i = 0; i < std::min(checked.raw.candidates.size(), kCandidatesListed); ++i)
@@ -87,10 +84,7 @@ void Form1::useRawReading(const Checked &checked, std::size_t reading)
     hexjpg::LoadedPicture picture = checked.rawPicture;
     if (reading > 0) {
         const hexjpg::RawCandidate &c = checked.raw.candidates.at(reading);
-        jpeg = hexjpg::encodeJpeg(
-            hexjpg::rawFrameImage(QByteArrayView(checked.read.bytes)
-                                      .sliced(c.offset, hexjpg::rawFrameBytes(c.format, c.size)),
-                                  c.format, c.size));
+        jpeg = hexjpg::encodeJpeg(hexjpg::rawReadingImage(checked.read.bytes, c));
         picture = m_loader.load(QByteArrayView(jpeg));
     }
     const hexjpg::ConversionResult written = hexjpg::writeOutput(jpeg, m_outputFolder);

@@ -34,8 +34,7 @@ ReceivedStream::Arrival ReceivedStream::feed(QByteArrayView block)
         fromBytes(block, arrival);
         return arrival;
     }
-    if (!m_pictureSincePause)
-        m_frameBytes.keep(block);
+    m_frameBytes.keep(block);
     // The block, after the end of the one before where a start marker may have been cut (only
     // then is it copied).
     QByteArray joined;
@@ -68,8 +67,7 @@ ReceivedStream::Arrival ReceivedStream::pause()
         // The bytes that may begin a start marker stay: they are no text.
         const QByteArray bytes = m_text.feed({}, true);
         m_startSeen = m_startSeen || bytes.contains(kStart);
-        if (!m_pictureSincePause)
-            m_frameText.keep(bytes);
+        m_frameText.keep(bytes);
         take(m_pictures.feed(bytes), arrival);
     }
     take(m_pictures.cut(), arrival);
@@ -84,8 +82,7 @@ ReceivedStream::Arrival ReceivedStream::finish()
         arrival.text = std::exchange(m_carry, {});
         const QByteArray bytes = m_text.feed(arrival.text) + m_text.finish();
         m_startSeen = m_startSeen || bytes.contains(kStart);
-        if (!m_pictureSincePause)
-            m_frameText.keep(bytes);
+        m_frameText.keep(bytes);
         take(m_pictures.feed(bytes), arrival);
     }
     take(m_pictures.cut(), arrival);
@@ -95,39 +92,35 @@ ReceivedStream::Arrival ReceivedStream::finish()
 
 void ReceivedStream::FrameKept::keep(QByteArrayView more)
 {
-    if (tooLong || more.isEmpty())
+    if (closed || more.isEmpty())
         return;
-    tooLong = bytes.size() + more.size() > maxJudgedBytes();
-    if (tooLong)
-        bytes = QByteArray();
+    if (bytes.size() + more.size() > maxJudgedBytes())
+        close();
     else
         bytes += more;
 }
 
-// What came since the last pause, as text read and as bytes: the first that reads as a raw frame
-// becomes a picture.
+// What came since the last pause with no picture in it, as text read and as bytes: the first that
+// reads as a raw frame becomes a picture.
 void ReceivedStream::judgeFrame(Arrival &arrival)
 {
-    const bool none = !m_binary && !m_pictureSincePause && arrival.pictures.empty();
     const qint64 start = m_received - m_frameBytes.bytes.size();
     for (const QByteArray *kept : {&m_frameText.bytes, &m_frameBytes.bytes}) {
-        if (!none)
-            break;
+        if (m_binary || kept->isEmpty())
+            continue;
         const RawJudgement judged = judgeRawFrame(*kept);
         if (!judged.offered())
             continue;
         const RawCandidate &best = judged.best();
-        ArrivedPicture picture = rawFramePicture(
-            QByteArrayView(*kept).sliced(best.offset, rawFrameBytes(best.format, best.size)),
-            best.format, best.size, judged.certainty);
+        ArrivedPicture picture =
+            rawFramePicture(rawFrameIn(*kept, best), best.format, best.size, judged.certainty);
         picture.found.offset = start + (kept == &m_frameBytes.bytes ? best.offset : 0);
         picture.found.number = m_pictures.total() + 1;
         arrival.pictures.push_back(std::move(picture));
         break;
     }
-    m_frameBytes.clear();
-    m_frameText.clear();
-    m_pictureSincePause = false;
+    m_frameBytes.reopen();
+    m_frameText.reopen();
 }
 
 bool ReceivedStream::garbled() const
@@ -140,8 +133,7 @@ void ReceivedStream::fromText(QByteArrayView text, Arrival &arrival)
     arrival.text += text;
     const QByteArray bytes = m_text.feed(text);
     m_startSeen = m_startSeen || bytes.contains(kStart);
-    if (!m_pictureSincePause)
-        m_frameText.keep(bytes);
+    m_frameText.keep(bytes);
     take(m_pictures.feed(bytes), arrival);
 }
 
@@ -169,9 +161,8 @@ void ReceivedStream::fromBytes(QByteArrayView bytes, Arrival &arrival)
 void ReceivedStream::take(std::vector<ArrivedPicture> &&pictures, Arrival &arrival)
 {
     if (!pictures.empty()) {
-        m_pictureSincePause = true;
-        m_frameBytes.clear();
-        m_frameText.clear();
+        m_frameBytes.close();
+        m_frameText.close();
     }
     for (ArrivedPicture &picture : pictures)
         arrival.pictures.push_back(std::move(picture));

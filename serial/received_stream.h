@@ -57,16 +57,16 @@ private:
     qint64 m_received = 0;
     qint64 m_notText = 0; // bytes that no hex text holds: control bytes, and FF
     qint64 m_column = 0;  // pairs on the current line, once binary
-    // What may be a raw frame: kept since the last pause while no picture came, and let go once
-    // it is too long for a frame.
+    // What may be a raw frame: kept since the last pause, and let go for good, until the next
+    // pause, once a picture comes or it grows too long for a frame.
     struct FrameKept {
         QByteArray bytes;
-        bool tooLong = false;
+        bool closed = false;
         void keep(QByteArrayView more);
-        void clear() { bytes.clear(), tooLong = false; }
+        void close() { bytes = QByteArray(), closed = true; }
+        void reopen() { bytes.clear(), closed = false; }
     };
     FrameKept m_frameBytes, m_frameText; // the bytes as received, and as read from text
-    bool m_pictureSincePause = false;
 };
 
 } // namespace hexjpg

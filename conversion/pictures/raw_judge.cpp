@@ -135,6 +135,16 @@ RawJudgement judgeRawFrame(QByteArrayView bytes)
     return judgement;
 }
 
+QByteArrayView rawFrameIn(QByteArrayView bytes, const RawCandidate &reading)
+{
+    return bytes.sliced(reading.offset, rawFrameBytes(reading.format, reading.size));
+}
+
+QImage rawReadingImage(QByteArrayView bytes, const RawCandidate &reading)
+{
+    return rawFrameImage(rawFrameIn(bytes, reading), reading.format, reading.size);
+}
+
 QString rawCandidateWords(const RawCandidate &candidate)
 {
     return Words::tr("%1×%2 %3")

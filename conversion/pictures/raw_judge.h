@@ -42,6 +42,10 @@ const std::vector<QSize> &commonFrameSizes();
 qint64 maxJudgedBytes();
 
 RawJudgement judgeRawFrame(QByteArrayView bytes);
+// A reading's frame in the bytes it was judged from, and the frame's pixels as the reading has
+// them.
+QByteArrayView rawFrameIn(QByteArrayView bytes, const RawCandidate &reading);
+QImage rawReadingImage(QByteArrayView bytes, const RawCandidate &reading);
 
 // 这可能是一幅 160×120 的 RGB565 原始图像
 QString rawGuessWords(const RawCandidate &candidate);
