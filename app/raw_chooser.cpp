@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -39,7 +40,10 @@ RawChooser::RawChooser(const std::vector<hexjpg::RawCandidate> &candidates,
         item->setToolTip(hexjpg::rawGuessWords(c));
     }
     readings->setCurrentRow(0);
-    readings->setMinimumSize(3 * (kThumbnailSide + 48) + 8, 2 * (kThumbnailSide + 48) + 8);
+    // Six readings in three columns and two rows, with room for the frame and a scroll bar.
+    const int edges =
+        2 * readings->frameWidth() + 8 + readings->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    readings->setMinimumSize(3 * (kThumbnailSide + 48) + edges, 2 * (kThumbnailSide + 48) + edges);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *take = buttons->addButton(Words::tr("使用这张图片"), QDialogButtonBox::AcceptRole);
